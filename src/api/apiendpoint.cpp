@@ -1,0 +1,65 @@
+#include "apiendpoint.h"
+
+#include <QFile>
+#include <QHostAddress>
+
+QString ApiEndpoint::defaultHost()
+{
+    return QStringLiteral("api.valmora.example");
+}
+
+QString ApiEndpoint::setHostEntry(const QString &entry)
+{
+    const QString text = entry.trimmed();
+    QString name = text;
+    QString portText;
+
+    if (text.startsWith(QLatin1Char('['))) {
+        const int close = text.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return QObject::tr("не закрыта скобка адреса");
+        name = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(QLatin1Char(':')))
+                return QObject::tr("лишние символы после адреса");
+            portText = rest.mid(1);
+        }
+        if (QHostAddress(name).protocol() != QAbstractSocket::IPv6Protocol)
+            return QObject::tr("в скобках должен стоять адрес IPv6");
+    } else {
+        const int colon = text.indexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            name = text.left(colon);
+            portText = text.mid(colon + 1);
+        }
+        if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char('@')))
+            return QObject::tr("недопустимые символы в имени");
+    }
+    if (name.isEmpty())
+        return QObject::tr("не указано имя");
+
+    quint16 newPort = defaultPort;
+    if (text.endsWith(QLatin1Char(':')) || !portText.isEmpty()) {
+        bool ok = false;
+        const uint value = portText.toUInt(&ok);
+        if (!ok || value == 0 || value > 65535)
+            return QObject::tr("неверный порт");
+        newPort = quint16(value);
+    }
+    host = name;
+    port = newPort;
+    return QString();
+}
+
+QString ApiEndpoint::loadCaCertificates(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    const QList<QSslCertificate> found = QSslCertificate::fromDevice(&file, QSsl::Pem);
+    if (found.isEmpty())
+        return QObject::tr("в файле нет сертификатов PEM");
+    caCertificates = found;
+    return QString();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QSslCertificate>
+#include <QString>
+
+// Where the hosting API is reached and which certificates, beyond the
+// system's, are trusted for it. Configured from the settings file.
+struct ApiEndpoint
+{
+    static QString defaultHost();
+    static constexpr quint16 defaultPort = 443;
+
+    QString host = defaultHost();
+    quint16 port = defaultPort;
+    QList<QSslCertificate> caCertificates;
+
+    // Accepts "name", "name:port", "[v6-address]" or "[v6-address]:port".
+    // On a malformed entry returns a Russian description and keeps the
+    // endpoint unchanged; returns an empty text on success.
+    QString setHostEntry(const QString &entry);
+
+    // Reads every PEM certificate in the file. Returns a Russian description
+    // when the file cannot be read or holds no certificate.
+    QString loadCaCertificates(const QString &path);
+};

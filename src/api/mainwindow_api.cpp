@@ -1,0 +1,225 @@
+// Queries to the hosting API and the display of their replies.
+
+#include "mainwindow.h"
+
+#include "playeritem.h"
+#include "queuedhttp.h"
+#include "replyreader.h"
+#include "ui_mainwindow.h"
+
+#include <QUrl>
+
+using namespace ReplyReader;
+
+namespace {
+
+const QString statusKind = QStringLiteral("status");
+const QString mapsKind = QStringLiteral("getmaps");
+const QString resourcesKind = QStringLiteral("getresources");
+
+void showGauge(QProgressBar *bar, const QVariant &percent, const QString &toolTip)
+{
+    // The figure is shown as sent; the bar itself cannot show a value
+    // outside its range, so it is clamped rather than left stale.
+    bar->setValue(qBound(bar->minimum(), integer(percent), bar->maximum()));
+    bar->setToolTip(toolTip);
+}
+
+} // namespace
+
+int MainWindow::sendQuery(const QString &query, const QHash<QString, QString> &params)
+{
+    const QString name = ui->comboBox->currentText();
+    if (name.isEmpty())
+        return 0;
+    const QString key = servers.value(name);
+
+    http->setSocket(sslSocket);
+    http->setHost(apiEndpoint.host, QueuedHttp::ConnectionModeHttps, apiEndpoint.port);
+
+    QByteArray path = "/api.php?token=" + QUrl::toPercentEncoding(key) + "&query=" + QUrl::toPercentEncoding(query);
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        path += '&' + it.key().toUtf8() + '=' + QUrl::toPercentEncoding(it.value());
+
+    const int id = http->get(path);
+    requestQueries.insert(id, query);
+    return id;
+}
+
+void MainWindow::getStatus()
+{
+    sendQuery(statusKind, {});
+}
+
+void MainWindow::getStart()
+{
+    sendQuery(QStringLiteral("start"), {});
+}
+
+void MainWindow::getStop()
+{
+    sendQuery(QStringLiteral("stop"), {});
+}
+
+void MainWindow::getRestart()
+{
+    sendQuery(QStringLiteral("restart"), {});
+}
+
+void MainWindow::getMaps()
+{
+    sendQuery(mapsKind, {});
+}
+
+void MainWindow::getRes()
+{
+    sendQuery(resourcesKind, {});
+}
+
+void MainWindow::getChangeMap()
+{
+    QHash<QString, QString> params;
+    params.insert(QStringLiteral("map"), ui->comboBox_2->currentText());
+    sendQuery(QStringLiteral("changelevel"), params);
+}
+
+void MainWindow::getCmd()
+{
+    const QString command = ui->comboBox_3->currentText();
+    QHash<QString, QString> params;
+    params.insert(QStringLiteral("cmd"), command);
+
+    // The history keeps at most nine commands, newest first; a longer
+    // history loaded from the settings file is not cut down.
+    ui->comboBox_3->insertItem(0, command);
+    ui->comboBox_3->setCurrentIndex(-1);
+    if (ui->comboBox_3->count() > 9)
+        ui->comboBox_3->removeItem(ui->comboBox_3->count() - 1);
+
+    sendQuery(QStringLiteral("consolecmd"), params);
+}
+
+void MainWindow::fullUpdate()
+{
+    if (ui->comboBox->currentText().isEmpty())
+        return;
+    getStatus();
+    getRes();
+    getMaps();
+}
+
+void MainWindow::httpRequestFinished(int requestId, bool error)
+{
+    // The socket and host steps of a query were never recorded and end here.
+    const auto entry = requestQueries.constFind(requestId);
+    if (entry == requestQueries.cend())
+        return;
+    const QString kind = entry.value();
+    requestQueries.erase(entry);
+    if (error)
+        return;
+
+    const QByteArray body = http->readAll();
+    QVariantMap reply;
+    if (!parse(body, &reply)) {
+        ui->textEdit->setPlainText(QStringLiteral("ERROR!"));
+        return;
+    }
+    ui->textEdit->setPlainText(QString::fromUtf8(body));
+
+    static const QStringList routes = {
+        statusKind,
+        QStringLiteral("start"),
+        QStringLiteral("stop"),
+        QStringLiteral("restart"),
+        QStringLiteral("changelevel"),
+        mapsKind,
+        QStringLiteral("consolecmd"),
+        resourcesKind,
+    };
+    switch (routes.indexOf(kind)) {
+    case 0:
+        showStatus(reply);
+        break;
+    case 5:
+        showMaps(reply);
+        break;
+    case 7:
+        showRes(reply);
+        break;
+    default:
+        break; // actions are only shown raw
+    }
+}
+
+QStringList MainWindow::getStatusName(int id)
+{
+    switch (id) {
+    case 0:
+        return {tr("Выключен"), QStringLiteral("color: rgb(170, 0, 0);")};
+    case 1:
+        return {tr("Работает"), QStringLiteral("color: rgb(0, 85, 0);")};
+    case 2:
+        return {tr("Запускается"), QStringLiteral("color: rgb(255, 170, 0);")};
+    default:
+        return {tr("Состояние неизвестно"), QStringLiteral("color: rgb(170, 0, 0);")};
+    }
+}
+
+void MainWindow::showStatus(const QVariantMap &reply)
+{
+    ui->label->setText(text(at(reply, {"data", "s", "name"})));
+    currentMap = text(at(reply, {"data", "s", "map"}));
+    ui->label_7->setText(text(at(reply, {"data", "b", "ip"})) + QLatin1Char(':')
+                         + text(at(reply, {"data", "b", "c_port"})));
+
+    const QStringList state = getStatusName(integer(reply.value(QStringLiteral("online"))));
+    ui->label_6->setText(state.at(0));
+    ui->label_6->setStyleSheet(state.at(1));
+
+    ui->label_9->setText(tr("Игроки: ") + text(at(reply, {"data", "s", "players"})) + QLatin1Char('/')
+                         + text(at(reply, {"data", "s", "playersmax"})));
+    ui->label_10->setVisible(boolean(at(reply, {"data", "s", "password"})));
+
+    ui->treeWidget->clear();
+    const QVariantList players = list(at(reply, {"data", "p"}));
+    for (const QVariant &element : players) {
+        const QVariantMap player = object(element);
+        const QString name = text(player.value(QStringLiteral("name")));
+        if (name.isEmpty())
+            continue;
+        auto *row = new QTreeWidgetItem(ui->treeWidget);
+        row->setText(0, name);
+        row->setText(1, text(player.value(QStringLiteral("score"))));
+        row->setText(2, text(player.value(QStringLiteral("time"))));
+    }
+
+    setCurrentMap();
+}
+
+void MainWindow::setCurrentMap()
+{
+    const int index = ui->comboBox_2->findText(currentMap, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        ui->comboBox_2->setCurrentIndex(index);
+}
+
+void MainWindow::showMaps(const QVariantMap &reply)
+{
+    ui->comboBox_2->clear();
+    ui->comboBox_2->insertItems(0, textList(reply.value(QStringLiteral("maps"))));
+    setCurrentMap();
+}
+
+void MainWindow::showRes(const QVariantMap &reply)
+{
+    const QString of = tr(" из ");
+    showGauge(ui->progressBar, reply.value(QStringLiteral("cpu_proc")),
+              text(reply.value(QStringLiteral("cpu_proc"))) + QLatin1Char('%'));
+    showGauge(ui->progressBar_2, reply.value(QStringLiteral("mem_proc")),
+              text(reply.value(QStringLiteral("mem_used"))) + of + text(reply.value(QStringLiteral("mem_quota"))));
+    showGauge(ui->progressBar_3, reply.value(QStringLiteral("players_proc")),
+              text(reply.value(QStringLiteral("players"))) + of + text(reply.value(QStringLiteral("players_max"))));
+    showGauge(ui->progressBar_4, reply.value(QStringLiteral("disk_proc")),
+              text(reply.value(QStringLiteral("disk_used"))) + of + text(reply.value(QStringLiteral("disk_quota"))));
+}

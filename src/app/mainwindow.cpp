@@ -1,0 +1,88 @@
+#include "mainwindow.h"
+
+#include "about.h"
+#include "dialog.h"
+#include "queuedhttp.h"
+#include "ui_mainwindow.h"
+
+#include <QIcon>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTimer>
+
+namespace {
+constexpr int updateIntervalMsec = 60000;
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+
+    // The selector is filled here, before anything listens to it, so the
+    // start-up fill sends no query.
+    readSettings();
+
+    http = new QueuedHttp(this);
+    sslSocket = new QSslSocket(this);
+    if (!apiEndpoint.caCertificates.isEmpty()) {
+        // Trust a private service's certificates on top of the system's;
+        // every certificate check stays on.
+        QSslConfiguration tls = sslSocket->sslConfiguration();
+        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + apiEndpoint.caCertificates);
+        sslSocket->setSslConfiguration(tls);
+    }
+    connect(http, SIGNAL(requestFinished(int,bool)), this, SLOT(httpRequestFinished(int,bool)));
+
+    connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(getStatus()));
+    connect(ui->pushButton_4, SIGNAL(clicked()), this, SLOT(getStart()));
+    connect(ui->pushButton_5, SIGNAL(clicked()), this, SLOT(getStop()));
+    connect(ui->pushButton_6, SIGNAL(clicked()), this, SLOT(getRestart()));
+    connect(ui->pushButton_7, SIGNAL(clicked()), this, SLOT(getRes()));
+    connect(ui->pushButton_8, SIGNAL(clicked()), this, SLOT(getChangeMap()));
+    connect(ui->pushButton_9, SIGNAL(clicked()), this, SLOT(getMaps()));
+    connect(ui->pushButton_10, SIGNAL(clicked()), this, SLOT(getCmd()));
+
+    dialog = new Dialog(this);
+    connect(ui->pushButton_2, SIGNAL(clicked()), dialog, SLOT(show()));
+    connect(ui->pushButton_3, SIGNAL(clicked()), this, SLOT(deleteServer()));
+    about = new About(this);
+    connect(ui->pushButton_11, SIGNAL(clicked()), about, SLOT(show()));
+
+    connect(ui->comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(fullUpdate()));
+
+    updateTimer = new QTimer(this);
+    connect(updateTimer, SIGNAL(timeout()), this, SLOT(fullUpdate()));
+    updateTimer->start(updateIntervalMsec);
+
+    currentMap = QString();
+    fullUpdate();
+    createTrayIcon();
+}
+
+MainWindow::~MainWindow()
+{
+    // The save reads the console history from the form, so it runs first.
+    saveSettings();
+    delete ui;
+}
+
+void MainWindow::createTrayIcon()
+{
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setIcon(QIcon(QStringLiteral(":/games.png")));
+    connect(trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)),
+            this, SLOT(clickTray(QSystemTrayIcon::ActivationReason)));
+    trayIcon->setVisible(true);
+}
+
+void MainWindow::clickTray(QSystemTrayIcon::ActivationReason r)
+{
+    Q_UNUSED(r)
+    if (dialog->isVisible())
+        dialog->close();
+    if (about->isVisible())
+        about->close();
+    setVisible(!isVisible());
+}

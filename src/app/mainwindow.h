@@ -1,0 +1,87 @@
+#pragma once
+
+#include "apiendpoint.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QSystemTrayIcon>
+#include <QVariantMap>
+
+class QSslSocket;
+class QTimer;
+class QueuedHttp;
+class Dialog;
+class About;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The one window of the program: the server list, the selected server's
+// state and the controls that act on it. Every action is a slot; replies of
+// the hosting API come back through httpRequestFinished().
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Shows the body of a finished query of the given kind: raw in the
+    // debug pane, and through the kind's display if it has one.
+    void handleReply(const QString &kind, const QByteArray &body);
+
+public slots:
+    void reloadComboBox();
+    void readSettings();
+    void saveSettings();
+    void getStatus();
+    void getStart();
+    void getStop();
+    void getRestart();
+    void getChangeMap();
+    void getMaps();
+    void getCmd();
+    void getRes();
+    void fullUpdate();
+    void addServer(QString name, QString token);
+    QStringList getStatusName(int id);
+    void setCurrentMap();
+
+private slots:
+    void httpRequestFinished(int requestId, bool error);
+    void deleteServer();
+    void clickTray(QSystemTrayIcon::ActivationReason r);
+
+private:
+    void createTrayIcon();
+    int sendQuery(const QString &query, const QHash<QString, QString> &params);
+    QString getMacAddress();
+    void showStatus(const QVariantMap &reply);
+    void showMaps(const QVariantMap &reply);
+    void showRes(const QVariantMap &reply);
+
+    void warnUser(const QString &title, const QString &text);
+
+    Ui::MainWindow *ui;
+    QueuedHttp *http;
+    QSslSocket *sslSocket;
+    QMap<QString, QString> servers;
+    QMap<int, QString> requestQueries;
+    Dialog *dialog;
+    QTimer *updateTimer;
+    QSystemTrayIcon *trayIcon;
+    About *about;
+    QString currentMap;
+
+    // Where the API lives and which extra certificates to trust; read from
+    // the [Main] group at start, never written back.
+    ApiEndpoint apiEndpoint;
+    // Stored records of keys that did not decipher here, written back
+    // unchanged so that another machine's keys survive a save.
+    QMap<QString, QString> undecipheredRecords;
+};

@@ -1,0 +1,297 @@
+// The server list and setting.ini: loading, saving, the machine key, names
+// that must survive a round trip, and keys that must survive another machine.
+
+#include "machinekey.h"
+#include "mainwindow.h"
+#include "messageboxcatcher.h"
+#include "settingslocation.h"
+#include "stringcipher.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QScopedPointer<QTemporaryDir> folder;
+
+    static StringCipher hereCipher() { return StringCipher(quint64(machineKeyFromAddress(firstHardwareAddress()))); }
+    static StringCipher elsewhereCipher() { return StringCipher(quint64(machineKeyFromAddress(firstHardwareAddress())) + 1); }
+
+    static QString path() { return SettingsLocation::filePath(); }
+
+    static void store(const QMap<QString, QString> &values)
+    {
+        QSettings settings(path(), QSettings::IniFormat);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
+
+    // Server name -> stored record, as the file holds them now.
+    static QMap<QString, QString> storedServers()
+    {
+        QSettings settings(path(), QSettings::IniFormat);
+        settings.beginGroup(QStringLiteral("Servers"));
+        QMap<QString, QString> records;
+        const QStringList names = settings.childKeys();
+        for (const QString &name : names)
+            records.insert(name, settings.value(name).toString());
+        return records;
+    }
+
+    static QString storedKey(const QString &name)
+    {
+        const QString record = storedServers().value(name);
+        return hereCipher().decipherText(record);
+    }
+
+    static QStringList items(const QComboBox *box)
+    {
+        QStringList texts;
+        for (int i = 0; i < box->count(); ++i)
+            texts << box->itemText(i);
+        return texts;
+    }
+
+    static QComboBox *selector(const MainWindow &window)
+    {
+        return window.findChild<QComboBox *>(QStringLiteral("comboBox"));
+    }
+
+    static QComboBox *history(const MainWindow &window)
+    {
+        return window.findChild<QComboBox *>(QStringLiteral("comboBox_3"));
+    }
+
+private slots:
+    void init()
+    {
+        folder.reset(new QTemporaryDir);
+        QVERIFY(folder->isValid());
+        SettingsLocation::setDirectory(folder->path());
+    }
+
+    void machineKeyFromHardwareAddress()
+    {
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("52:54:00:12:34:56")), 1406861320u);
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("00:1A:2B:3C:4D:5E")), 4166305778u);
+        // Letters become zeros, so addresses differing only in letters agree.
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("00:1F:2C:3D:4E:5A")),
+                 machineKeyFromAddress(QStringLiteral("00:1A:2B:3C:4D:5E")));
+        QCOMPARE(machineKeyFromAddress(QString()), 0u);
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("99999999999999999999")), 0u); // beyond 64 bits
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("18446744073709551615")), 0xFFFFFFFFu);
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("4294967296")), 0u);
+        QCOMPARE(machineKeyFromAddress(QStringLiteral("4294967297")), 1u);
+    }
+
+    void startsEmptyWithoutFileAndWritesOne()
+    {
+        {
+            MainWindow window;
+            QCOMPARE(selector(window)->count(), 0);
+            QCOMPARE(history(window)->count(), 0);
+            QCOMPARE(window.size(), QSize(608, 432));
+            QVERIFY(!QFile::exists(path()));
+        }
+        QVERIFY(QFile::exists(path()));
+    }
+
+    void debugSwitch_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("height");
+        QTest::newRow("true") << "true" << 557;
+        QTest::newRow("1") << "1" << 557;
+        QTest::newRow("yes") << "yes" << 557;
+        QTest::newRow("FALSE") << "FALSE" << 432;
+        QTest::newRow("0") << "0" << 432;
+        QTest::newRow("empty") << "" << 432;
+    }
+
+    void debugSwitch()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, height);
+        store({{QStringLiteral("Main/debug"), value}});
+        {
+            MainWindow window;
+            QCOMPARE(window.height(), height);
+            QCOMPARE(window.maximumHeight(), height);
+        }
+        // The save never writes the switch.
+        QSettings settings(path(), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Main/debug")).toString(), value);
+    }
+
+    void historyIsAppendedInFullAndWrittenBack()
+    {
+        QStringList commands;
+        for (int i = 1; i <= 12; ++i)
+            commands << QStringLiteral("say %1").arg(i);
+        commands << QString() << QStringLiteral("say 1");
+        store({});
+        {
+            QSettings settings(path(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("Main/cmd"), commands);
+        }
+        {
+            MainWindow window;
+            QCOMPARE(items(history(window)), commands);
+            history(window)->removeItem(0);
+        }
+        QSettings settings(path(), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Main/cmd")).toStringList(), commands.mid(1));
+    }
+
+    void serversAreListedByCodeUnitsAndSurviveARestart()
+    {
+        const QStringList names = {
+            QStringLiteral("beta"), QStringLiteral("Beta"), QStringLiteral("alpha server"),
+            QStringLiteral("a=b"), QStringLiteral("semi;colon"), QStringLiteral("#hash"),
+            QStringLiteral("100%"), QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
+            QStringLiteral("Сервер"), QStringLiteral("ёлка"), QStringLiteral(" padded "),
+            QStringLiteral("[group]"), QStringLiteral("tab\there"), QStringLiteral("\xF0\x9F\x8E\xAE pad"),
+        };
+        QStringList sorted = names;
+        std::sort(sorted.begin(), sorted.end()); // QString orders by UTF-16 code units
+        {
+            MainWindow window;
+            for (const QString &name : names)
+                window.addServer(name, QStringLiteral("key of ") + name);
+            QCOMPARE(items(selector(window)), sorted);
+            QCOMPARE(selector(window)->currentIndex(), 0);
+            // Each addition is saved at once.
+            QCOMPARE(storedServers().keys(), sorted);
+        }
+        MainWindow again;
+        QCOMPARE(items(selector(again)), sorted);
+        for (const QString &name : names)
+            QCOMPARE(storedKey(name), QStringLiteral("key of ") + name);
+    }
+
+    void repeatedNameReplacesItsKey()
+    {
+        MainWindow window;
+        window.addServer(QStringLiteral("b"), QStringLiteral("one"));
+        window.addServer(QStringLiteral("a"), QStringLiteral("two"));
+        selector(window)->setCurrentIndex(1);
+        window.addServer(QStringLiteral("b"), QStringLiteral("three"));
+        QCOMPARE(items(selector(window)), QStringList({"a", "b"}));
+        QCOMPARE(selector(window)->currentIndex(), 0);
+        QCOMPARE(storedKey(QStringLiteral("b")), QStringLiteral("three"));
+    }
+
+    void refusedNamesStoreNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("slash") << QStringLiteral("eu/1");
+        QTest::newRow("backslash") << QStringLiteral("eu\\1");
+    }
+
+    void refusedNamesStoreNothing()
+    {
+        QFETCH(QString, name);
+        MainWindow window;
+        window.addServer(QStringLiteral("kept"), QStringLiteral("k"));
+        const QMap<QString, QString> before = storedServers();
+        MessageBoxCatcher messages;
+        window.addServer(name, QStringLiteral("key"));
+        QCOMPARE(messages.texts.size(), 1);
+        QCOMPARE(items(selector(window)), QStringList{QStringLiteral("kept")});
+        QCOMPARE(storedServers(), before);
+    }
+
+    void deletedServersStayDeleted()
+    {
+        store({{QStringLiteral("Servers/one"), hereCipher().encipherText(QStringLiteral("k1"))},
+               {QStringLiteral("Servers/two"), hereCipher().encipherText(QStringLiteral("k2"))},
+               {QStringLiteral("Servers/three"), hereCipher().encipherText(QStringLiteral("k3"))}});
+        {
+            MainWindow window;
+            QCOMPARE(items(selector(window)), QStringList({"one", "three", "two"}));
+            selector(window)->setCurrentIndex(1);
+            window.findChild<QPushButton *>(QStringLiteral("pushButton_3"))->click();
+            QCOMPARE(items(selector(window)), QStringList({"one", "two"}));
+            QCOMPARE(selector(window)->currentIndex(), 0);
+            // Gone from the file at once, not only at the end of the run.
+            QCOMPARE(storedServers().keys(), QStringList({"one", "two"}));
+        }
+        MainWindow again;
+        QCOMPARE(items(selector(again)), QStringList({"one", "two"}));
+        QCOMPARE(storedKey(QStringLiteral("two")), QStringLiteral("k2"));
+    }
+
+    void deletingWithEmptySelectorChangesNothing()
+    {
+        MainWindow window;
+        window.findChild<QPushButton *>(QStringLiteral("pushButton_3"))->click();
+        QCOMPARE(selector(window)->count(), 0);
+    }
+
+    void anotherMachinesKeysSurviveARun()
+    {
+        // Another key passes the 16-bit checksum once in 65536 records; take
+        // one that does not.
+        QString foreign;
+        do
+            foreign = elsewhereCipher().encipherText(QStringLiteral("foreign key"));
+        while (!hereCipher().decipherText(foreign).isEmpty());
+        const QString handWritten = QStringLiteral("plain-api-key");
+        store({{QStringLiteral("Servers/foreign"), foreign},
+               {QStringLiteral("Servers/hand"), handWritten},
+               {QStringLiteral("Servers/readded"), foreign},
+               {QStringLiteral("Servers/local"), hereCipher().encipherText(QStringLiteral("mine"))}});
+        {
+            QTest::ignoreMessage(QtWarningMsg, "Invalid version or not a cyphertext. ");
+            MainWindow window;
+            QCOMPARE(items(selector(window)), QStringList({"foreign", "hand", "local", "readded"}));
+            window.addServer(QStringLiteral("readded"), QStringLiteral("fresh"));
+        }
+        const QMap<QString, QString> records = storedServers();
+        QCOMPARE(records.value(QStringLiteral("foreign")), foreign);
+        QCOMPARE(records.value(QStringLiteral("hand")), handWritten);
+        QCOMPARE(storedKey(QStringLiteral("readded")), QStringLiteral("fresh"));
+        QCOMPARE(storedKey(QStringLiteral("local")), QStringLiteral("mine"));
+    }
+
+    void keysInSubgroupsAreLeftAlone()
+    {
+        store({{QStringLiteral("Servers/eu/1"), QStringLiteral("nested")},
+               {QStringLiteral("Servers/top"), hereCipher().encipherText(QStringLiteral("t"))}});
+        {
+            MainWindow window;
+            QCOMPARE(items(selector(window)), QStringList{QStringLiteral("top")});
+        }
+        QSettings settings(path(), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Servers/eu/1")).toString(), QStringLiteral("nested"));
+    }
+
+    void failedSaveIsReported()
+    {
+        // A folder where the file should be: nothing can be written there.
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("setting.ini")));
+        MessageBoxCatcher messages;
+        {
+            MainWindow window;
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot write the settings file")));
+            window.addServer(QStringLiteral("x"), QStringLiteral("y"));
+            QCOMPARE(messages.texts.size(), 1);
+            QVERIFY(messages.texts.first().contains(path()));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot write the settings file")));
+        }
+        QCOMPARE(messages.texts.size(), 2);
+    }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"
