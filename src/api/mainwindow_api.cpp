@@ -188,7 +188,7 @@ void MainWindow::showStatus(const QVariantMap &reply)
         const QString name = text(player.value(QStringLiteral("name")));
         if (name.isEmpty())
             continue;
-        auto *row = new QTreeWidgetItem(ui->treeWidget);
+        auto *row = new PlayerItem(ui->treeWidget);
         row->setText(0, name);
         row->setText(1, text(player.value(QStringLiteral("score"))));
         row->setText(2, text(player.value(QStringLiteral("time"))));

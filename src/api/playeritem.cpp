@@ -2,6 +2,8 @@
 
 #include <QTreeWidget>
 
+#include <cmath>
+
 namespace {
 
 // Compares two runs of decimal digits by value, whatever their length.
@@ -43,11 +45,13 @@ bool readDuration(const QString &text, double *seconds)
     return true;
 }
 
+// "nan" and "inf" read as numbers too, but a nick such as "NaN" must sort
+// as text: a value that equals everything would break the ordering.
 bool readNumber(const QString &text, double *value)
 {
     bool ok = false;
     *value = text.toDouble(&ok);
-    return ok || readDuration(text, value);
+    return (ok && std::isfinite(*value)) || readDuration(text, value);
 }
 
 } // namespace

@@ -18,7 +18,7 @@ struct Entry {
 inline constexpr Entry NorthFort{"Северный форт", "nR4+kq/Tz8Wm1Lx="};
 
 // Switched off.
-inline constexpr Entry HarborNight{"Harbor Night Public", "Bq93xVe7LsPd0aHk"};
+inline constexpr Entry HarborNight{"Ночная гавань", "Bq93xVe7LsPd0aHk"};
 
 // Running, protected by a password.
 inline constexpr Entry PrivateClub{"Закрытый клуб", "c7/Yp+2mQ/9eRt=="};

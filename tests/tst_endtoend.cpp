@@ -1,0 +1,334 @@
+// The program's window in process against the stand-in hosting service run
+// as a separate process, over TLS with every certificate check on.
+
+#include "demosettings.h"
+#include "mainwindow.h"
+#include "queuedhttp.h"
+#include "settingslocation.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+constexpr int ReplyTimeoutMs = 20000;
+// Long enough that a status asked for right after a start still finds the
+// server starting, short enough to keep the test quick.
+constexpr int StartDelayMs = 2000;
+
+const QString HarborNight = QStringLiteral("Ночная гавань");
+const QString PrivateClub = QStringLiteral("Закрытый клуб");
+const QString NorthFort = QStringLiteral("Северный форт");
+
+// The widgets of one window, by their object names.
+struct Face
+{
+    explicit Face(const MainWindow &window)
+        : servers(find<QComboBox>(window, "comboBox"))
+        , maps(find<QComboBox>(window, "comboBox_2"))
+        , console(find<QComboBox>(window, "comboBox_3"))
+        , name(find<QLabel>(window, "label"))
+        , state(find<QLabel>(window, "label_6"))
+        , address(find<QLabel>(window, "label_7"))
+        , players(find<QLabel>(window, "label_9"))
+        , locked(find<QLabel>(window, "label_10"))
+        , playerList(find<QTreeWidget>(window, "treeWidget"))
+        , cpu(find<QProgressBar>(window, "progressBar"))
+        , memory(find<QProgressBar>(window, "progressBar_2"))
+        , playerSlots(find<QProgressBar>(window, "progressBar_3"))
+        , disk(find<QProgressBar>(window, "progressBar_4"))
+        , debugPane(find<QTextEdit>(window, "textEdit"))
+        , refreshStatus(find<QPushButton>(window, "pushButton"))
+        , start(find<QPushButton>(window, "pushButton_4"))
+        , stop(find<QPushButton>(window, "pushButton_5"))
+        , restart(find<QPushButton>(window, "pushButton_6"))
+        , changeMap(find<QPushButton>(window, "pushButton_8"))
+        , send(find<QPushButton>(window, "pushButton_10"))
+    {
+    }
+
+    template<typename T>
+    static T *find(const MainWindow &window, const char *objectName)
+    {
+        T *widget = window.findChild<T *>(QString::fromLatin1(objectName));
+        if (!widget)
+            qFatal("no widget %s", objectName);
+        return widget;
+    }
+
+    QStringList mapNames() const
+    {
+        QStringList names;
+        for (int i = 0; i < maps->count(); ++i)
+            names << maps->itemText(i);
+        return names;
+    }
+
+    QComboBox *servers, *maps, *console;
+    QLabel *name, *state, *address, *players, *locked;
+    QTreeWidget *playerList;
+    QProgressBar *cpu, *memory, *playerSlots, *disk;
+    QTextEdit *debugPane;
+    QPushButton *refreshStatus, *start, *stop, *restart, *changeMap, *send;
+};
+
+// The figures of a "used из quota" tool tip, e.g. "3480 MB из 10240 MB".
+QPair<int, int> figuresOf(const QProgressBar *bar)
+{
+    const QStringList parts = bar->toolTip().remove(QStringLiteral(" MB")).split(QStringLiteral(" из "));
+    return parts.size() == 2 ? qMakePair(parts[0].toInt(), parts[1].toInt()) : qMakePair(-1, -1);
+}
+
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir serviceFolder;
+    QTemporaryDir settingsFolder;
+    QProcess service;
+    QString serviceHost;
+    QString serviceCertificate;
+
+    QString settingsFile() const { return settingsFolder.filePath(QStringLiteral("setting.ini")); }
+
+    // Clicks "refresh status" and waits until the status shows `state`.
+    static bool statusBecomes(const Face &face, const QString &state)
+    {
+        QTest::mouseClick(face.refreshStatus, Qt::LeftButton);
+        return QTest::qWaitFor([&] { return face.state->text() == state; }, ReplyTimeoutMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(serviceFolder.isValid() && settingsFolder.isValid());
+        const QString portFile = serviceFolder.filePath(QStringLiteral("port"));
+        service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
+                      {QStringLiteral("--generate-cert"), serviceFolder.filePath(QStringLiteral("tls")),
+                       QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
+                       QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs),
+                       QStringLiteral("--seed"), QStringLiteral("7")});
+        QVERIFY2(service.waitForStarted(ReplyTimeoutMs), qPrintable(service.errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, ReplyTimeoutMs);
+
+        QFile port(portFile);
+        QVERIFY(port.open(QIODevice::ReadOnly));
+        serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(port.readAll().trimmed());
+        serviceCertificate = serviceFolder.filePath(QStringLiteral("tls/cert.pem"));
+        SettingsLocation::setDirectory(settingsFolder.path());
+    }
+
+    void init()
+    {
+        QFile::remove(settingsFile());
+        QVERIFY(DemoSettings::write(settingsFile(), serviceHost, serviceCertificate).isEmpty());
+    }
+
+    void cleanupTestCase()
+    {
+        SettingsLocation::setDirectory(QString());
+        QVERIFY(::kill(pid_t(service.processId()), SIGTERM) == 0);
+        QVERIFY(service.waitForFinished(ReplyTimeoutMs));
+        QCOMPARE(service.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(service.exitCode(), 0);
+    }
+
+    void demoSettingsLoadWithEveryServersKey()
+    {
+        // Written again over a file the user has used: the history stays, the
+        // certificate path becomes absolute.
+        {
+            QSettings settings(settingsFile(), QSettings::IniFormat);
+            settings.setValue(QStringLiteral("Main/cmd"), QStringList{QStringLiteral("status"), QStringLiteral("say hi")});
+        }
+        const QString relativeCertificate = QDir::current().relativeFilePath(serviceCertificate);
+        QVERIFY(DemoSettings::write(settingsFile(), serviceHost, relativeCertificate).isEmpty());
+        {
+            QSettings settings(settingsFile(), QSettings::IniFormat);
+            QCOMPARE(settings.value(QStringLiteral("Main/cacert")).toString(), QFileInfo(serviceCertificate).absoluteFilePath());
+            QCOMPARE(settings.value(QStringLiteral("Main/host")).toString(), serviceHost);
+        }
+
+        MainWindow window;
+        Face face(window);
+        QCOMPARE(window.height(), 557); // debug size, the raw replies show
+        QCOMPARE(face.console->count(), 2);
+        QCOMPARE(face.console->itemText(1), QStringLiteral("say hi"));
+
+        // A server answers with its own name only to its own key.
+        const QStringList names = {PrivateClub, HarborNight, NorthFort};
+        QCOMPARE(face.servers->count(), names.size());
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(face.servers->itemText(i), names[i]);
+            face.servers->setCurrentIndex(i);
+            QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), names[i], ReplyTimeoutMs);
+        }
+    }
+
+    void fullUpdateFillsEveryWidgetGroup()
+    {
+        MainWindow window;
+        Face face(window);
+
+        // The first server in name order runs, with a password and players on it.
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, ReplyTimeoutMs);
+        QCOMPARE(face.state->text(), QStringLiteral("Работает"));
+        QCOMPARE(face.state->styleSheet(), QStringLiteral("color: rgb(0, 85, 0);"));
+        QCOMPARE(face.address->text(), QStringLiteral("203.0.113.37:27300"));
+        QVERIFY(!face.locked->isHidden());
+        const int playerCount = face.playerList->topLevelItemCount();
+        QVERIFY(playerCount > 0);
+        QCOMPARE(face.players->text(), QStringLiteral("Игроки: %1/10").arg(playerCount));
+        for (int i = 0; i < playerCount; ++i) {
+            const QTreeWidgetItem *row = face.playerList->topLevelItem(i);
+            QVERIFY(!row->text(0).isEmpty());
+            QVERIFY(!row->text(2).isEmpty());
+        }
+
+        QTRY_VERIFY_WITH_TIMEOUT(face.memory->toolTip().endsWith(QStringLiteral(" из 768 MB")), ReplyTimeoutMs);
+        QCOMPARE(face.cpu->toolTip(), QString::number(face.cpu->value()) + QLatin1Char('%'));
+        const auto memory = figuresOf(face.memory);
+        QCOMPARE(face.memory->value(), memory.first * 100 / memory.second);
+        const auto disk = figuresOf(face.disk);
+        QCOMPARE(disk.second, 5120);
+        QCOMPARE(face.disk->value(), disk.first * 100 / disk.second);
+        QVERIFY(face.playerSlots->toolTip().endsWith(QStringLiteral(" из 10")));
+
+        QTRY_COMPARE_WITH_TIMEOUT(face.mapNames(),
+                                  QStringList({QStringLiteral("citadel"), QStringLiteral("glass_garden"),
+                                               QStringLiteral("salt_mine"), QStringLiteral("citadel_night")}),
+                                  ReplyTimeoutMs);
+        QCOMPARE(face.maps->currentText(), QStringLiteral("citadel"));
+        QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("\"maps\"")),
+                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+
+        // A switched-off one.
+        face.servers->setCurrentIndex(face.servers->findText(HarborNight));
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), HarborNight, ReplyTimeoutMs);
+        QCOMPARE(face.state->text(), QStringLiteral("Выключен"));
+        QCOMPARE(face.address->text(), QStringLiteral("203.0.113.24:27200"));
+        QCOMPARE(face.players->text(), QStringLiteral("Игроки: 0/24"));
+        QVERIFY(face.locked->isHidden());
+        QCOMPARE(face.playerList->topLevelItemCount(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(face.disk->toolTip(), QStringLiteral("6120 MB из 20480 MB"), ReplyTimeoutMs);
+        QCOMPARE(face.disk->value(), 29);
+        QCOMPARE(face.playerSlots->toolTip(), QStringLiteral("0 из 24"));
+        QTRY_COMPARE_WITH_TIMEOUT(face.mapNames().size(), 3, ReplyTimeoutMs);
+        QCOMPARE(face.maps->currentText(), QStringLiteral("harbor_night"));
+    }
+
+    void actionsChangeWhatTheNextStatusShows()
+    {
+        MainWindow window;
+        Face face(window);
+        face.servers->setCurrentIndex(face.servers->findText(NorthFort));
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), NorthFort, ReplyTimeoutMs);
+        QCOMPARE(face.state->text(), QStringLiteral("Работает"));
+        QTRY_COMPARE_WITH_TIMEOUT(face.maps->count(), 5, ReplyTimeoutMs);
+
+        QTest::mouseClick(face.stop, Qt::LeftButton);
+        QVERIFY(statusBecomes(face, QStringLiteral("Выключен")));
+        QCOMPARE(face.players->text(), QStringLiteral("Игроки: 0/16"));
+        QCOMPARE(face.playerList->topLevelItemCount(), 0);
+
+        QTest::mouseClick(face.start, Qt::LeftButton);
+        QVERIFY(statusBecomes(face, QStringLiteral("Запускается")));
+        QCOMPARE(face.state->styleSheet(), QStringLiteral("color: rgb(255, 170, 0);"));
+        QTest::qWait(StartDelayMs);
+        QVERIFY(statusBecomes(face, QStringLiteral("Работает")));
+
+        QTest::mouseClick(face.restart, Qt::LeftButton);
+        QVERIFY(statusBecomes(face, QStringLiteral("Запускается")));
+        QTest::qWait(StartDelayMs);
+        QVERIFY(statusBecomes(face, QStringLiteral("Работает")));
+
+        // Only a status that reports the new map selects it: the one before
+        // the change would select the old one again.
+        face.maps->setCurrentIndex(face.maps->findText(QStringLiteral("frozen_lake")));
+        face.debugPane->clear();
+        QTest::mouseClick(face.changeMap, Qt::LeftButton);
+        QTest::mouseClick(face.refreshStatus, Qt::LeftButton);
+        QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("\"online\"")),
+                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+        QCOMPARE(face.maps->currentText(), QStringLiteral("frozen_lake"));
+    }
+
+    void consoleAnswersReachTheDebugPane()
+    {
+        MainWindow window;
+        Face face(window);
+        face.servers->setCurrentIndex(face.servers->findText(PrivateClub));
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, ReplyTimeoutMs);
+
+        const QString say = QStringLiteral("say Привет & до встречи");
+        face.console->setEditText(say);
+        QTest::mouseClick(face.send, Qt::LeftButton);
+        QCOMPARE(face.console->itemText(0), say);
+        QCOMPARE(face.console->currentText(), QString());
+        QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("Console: Привет & до встречи")),
+                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+
+        face.console->setEditText(QStringLiteral("status"));
+        QTest::mouseClick(face.send, Qt::LeftButton);
+        QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(
+                                          QStringLiteral("hostname: Закрытый клуб\\naddress: 203.0.113.37:27300")),
+                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+    }
+
+    void untrustedServiceShowsNothing_data()
+    {
+        QTest::addColumn<QString>("caCertificate");
+        QTest::newRow("system authorities only") << QString();
+        QTest::newRow("another certificate") << QStringLiteral(TEST_DATA_DIR "/untrusted.crt");
+    }
+
+    void untrustedServiceShowsNothing()
+    {
+        QFETCH(QString, caCertificate);
+        {
+            QSettings settings(settingsFile(), QSettings::IniFormat);
+            if (caCertificate.isEmpty())
+                settings.remove(QStringLiteral("Main/cacert"));
+            else
+                settings.setValue(QStringLiteral("Main/cacert"), caCertificate);
+        }
+
+        MainWindow window;
+        Face face(window);
+        auto *http = window.findChild<QueuedHttp *>();
+        QVERIFY(http);
+        QSignalSpy finished(http, &QueuedHttp::requestFinished);
+
+        // The first update: socket, host and GET for each of three queries.
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 9, ReplyTimeoutMs);
+        int failedGets = 0;
+        for (const QList<QVariant> &arguments : qAsConst(finished))
+            failedGets += arguments.at(1).toBool() ? 1 : 0;
+        QCOMPARE(failedGets, 3);
+
+        QCOMPARE(face.name->text(), QStringLiteral("-"));
+        QCOMPARE(face.state->text(), QStringLiteral("Выключен"));
+        QCOMPARE(face.address->text(), QStringLiteral("0.0.0.0:00000"));
+        QCOMPARE(face.players->text(), QStringLiteral("Игроков: 0/0"));
+        QCOMPARE(face.maps->count(), 0);
+        QCOMPARE(face.playerSlots->toolTip(), QString());
+        QVERIFY(face.debugPane->toPlainText().isEmpty());
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
