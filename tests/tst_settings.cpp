@@ -1,6 +1,7 @@
 // The server list and setting.ini: loading, saving, the machine key, names
 // that must survive a round trip, and keys that must survive another machine.
 
+#include "apiendpoint.h"
 #include "machinekey.h"
 #include "mainwindow.h"
 #include "messageboxcatcher.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -274,6 +276,60 @@ private slots:
         }
         QSettings settings(path(), QSettings::IniFormat);
         QCOMPARE(settings.value(QStringLiteral("Servers/eu/1")).toString(), QStringLiteral("nested"));
+    }
+
+    void badApiEntriesAreReported()
+    {
+        const QString missing = folder->filePath(QStringLiteral("missing.pem"));
+        store({{QStringLiteral("Main/host"), QStringLiteral("api.example:99999")},
+               {QStringLiteral("Main/cacert"), missing}});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("api.example:99999")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(missing)));
+        MainWindow window;
+        // The last problem stays in the status bar; both went to the log.
+        QVERIFY(window.statusBar()->currentMessage().contains(missing));
+    }
+
+    void apiHostEntries_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("name") << "api.example" << "api.example" << 443 << true;
+        QTest::newRow("name and port") << "127.0.0.1:8443" << "127.0.0.1" << 8443 << true;
+        QTest::newRow("IPv6 and port") << "[::1]:9000" << "::1" << 9000 << true;
+        QTest::newRow("port zero") << "api.example:0" << "" << 0 << false;
+        QTest::newRow("port too big") << "api.example:65536" << "" << 0 << false;
+        QTest::newRow("empty port") << "api.example:" << "" << 0 << false;
+        QTest::newRow("path") << "api.example/x" << "" << 0 << false;
+        QTest::newRow("no name") << ":443" << "" << 0 << false;
+        QTest::newRow("open bracket") << "[::1" << "" << 0 << false;
+    }
+
+    void apiHostEntries()
+    {
+        QFETCH(QString, entry);
+        ApiEndpoint endpoint;
+        const bool accepted = endpoint.setHostEntry(entry).isEmpty();
+        QTEST(accepted, "accepted");
+        if (accepted) {
+            QTEST(endpoint.host, "host");
+            QTEST(int(endpoint.port), "port");
+        } else {
+            QCOMPARE(endpoint.host, ApiEndpoint::defaultHost());
+            QCOMPARE(endpoint.port, ApiEndpoint::defaultPort);
+        }
+    }
+
+    void trustedCertificatesAreRead()
+    {
+        ApiEndpoint endpoint;
+        QVERIFY(endpoint.loadCaCertificates(QStringLiteral(TEST_DATA_DIR "/localhost.crt")).isEmpty());
+        QCOMPARE(endpoint.caCertificates.size(), 1);
+        // A file without certificates (a key) is refused, the list kept.
+        QVERIFY(!endpoint.loadCaCertificates(QStringLiteral(TEST_DATA_DIR "/localhost.key")).isEmpty());
+        QCOMPARE(endpoint.caCertificates.size(), 1);
     }
 
     void failedSaveIsReported()
