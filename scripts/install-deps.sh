@@ -9,6 +9,9 @@ packages=(
     qt6-httpserver-dev qt6-websockets-dev
     libssl-dev
     fonts-dejavu-core
+    # The fuzz targets: clang, its libFuzzer and sanitizer runtimes (only
+    # recommended by clang), and llvm-symbolizer for readable reports.
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -128,6 +128,8 @@ private slots:
         QTest::newRow("names ignore case") << "alice" << "Bob";
         QTest::newRow("names with numbers") << "player2" << "player10";
         QTest::newRow("prefix first") << "Ann" << "Anna";
+        QTest::newRow("numbers before texts") << "999" << "2x";
+        QTest::newRow("exponent is a number") << "1e3" << "2x";
     }
 
     void playersSortNumbersAsNumbers()

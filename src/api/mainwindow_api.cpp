@@ -111,15 +111,16 @@ void MainWindow::fullUpdate()
 void MainWindow::httpRequestFinished(int requestId, bool error)
 {
     // The socket and host steps of a query were never recorded and end here.
-    const auto entry = requestQueries.constFind(requestId);
-    if (entry == requestQueries.cend())
+    if (!requestQueries.contains(requestId))
         return;
-    const QString kind = entry.value();
-    requestQueries.erase(entry);
+    const QString kind = requestQueries.take(requestId);
     if (error)
         return;
+    handleReply(kind, http->readAll());
+}
 
-    const QByteArray body = http->readAll();
+void MainWindow::handleReply(const QString &kind, const QByteArray &body)
+{
     QVariantMap reply;
     if (!parse(body, &reply)) {
         ui->textEdit->setPlainText(QStringLiteral("ERROR!"));

@@ -58,10 +58,16 @@ bool readNumber(const QString &text, double *value)
 
 int PlayerItem::compareTexts(const QString &a, const QString &b)
 {
+    // Numbers (and times) come first, in order of value; mixing value and
+    // text comparison between the two kinds would make the order circular.
     double aValue = 0;
     double bValue = 0;
-    if (readNumber(a, &aValue) && readNumber(b, &bValue))
+    const bool aIsNumber = readNumber(a, &aValue);
+    const bool bIsNumber = readNumber(b, &bValue);
+    if (aIsNumber && bIsNumber)
         return aValue < bValue ? -1 : (bValue < aValue ? 1 : 0);
+    if (aIsNumber != bIsNumber)
+        return aIsNumber ? -1 : 1;
 
     // Otherwise walk both texts run by run: digit runs compare by value,
     // everything else as text.
