@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+class ResultTable;
+class ServiceProcess;
+
+// Where a benchmark run keeps its files and finds its programs.
+struct BenchContext
+{
+    QString workDirectory; // a fresh temporary folder
+    QString launcher; // starts a probe and measures it alone
+    QString windowProbe; // the program's window in a probe process
+    QString emptyProbe; // an empty main window in a probe process
+    QString floorProbe; // the same with a line of text and TLS loaded
+};
+
+// Each adds its rows (and notes) to the table.
+
+// Start-up of the program's window against an empty main window, `runs`
+// processes of each, side by side.
+void runStartupBench(const BenchContext &context, int runs, ResultTable &table);
+
+// Time from a finished reply body to the widgets, in this process.
+void runReplyBench(const BenchContext &context, ResultTable &table);
+
+// Full updates against the stand-in service over loopback TLS, in this process.
+void runNetworkBench(const BenchContext &context, const ServiceProcess &service, ResultTable &table);
+
+// CPU time over `seconds` with the window hidden and a server selected,
+// against an empty main window, both as probe processes at the same time.
+void runIdleBench(const BenchContext &context, const ServiceProcess &service, int seconds, ResultTable &table);

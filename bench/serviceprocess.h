@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// The stand-in hosting service, run as a child process on a free loopback
+// port with a certificate made for this run.
+class ServiceProcess
+{
+public:
+    // `executable` is the service program, `directory` an empty folder for
+    // its certificate and port file.
+    ServiceProcess(const QString &executable, const QString &directory);
+    ~ServiceProcess();
+
+    ServiceProcess(const ServiceProcess &) = delete;
+    ServiceProcess &operator=(const ServiceProcess &) = delete;
+
+    // Starts it and waits until it listens. Returns an error text, empty on success.
+    QString start();
+    void stop();
+
+    QString host() const; // "127.0.0.1:port"
+    quint16 port() const { return m_port; }
+    QString certificatePath() const;
+
+private:
+    QString m_executable;
+    QString m_directory;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
