@@ -27,12 +27,12 @@ namespace {
 constexpr int patience = 20000; // generous: the machine running the tests may be busy
 
 const QByteArray baselineStatus =
-        R"({"online":1,"data":{"s":{"name":"Arena","map":"de_port","players":"2","playersmax":"16","password":true},)"
+        R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"2","playersmax":"16","password":true},)"
         R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[{"name":"Ann","score":"5","time":"1:00"}]}})";
 const QByteArray baselineResources =
         R"({"cpu_proc":11,"mem_proc":22,"players_proc":33,"disk_proc":44,"mem_used":"1","mem_quota":"2",)"
         R"("players":"3","players_max":"4","disk_used":"5","disk_quota":"6"})";
-const QByteArray baselineMaps = R"({"maps":["de_dust","de_port"]})";
+const QByteArray baselineMaps = R"({"maps":["sand_keep","river_port"]})";
 
 // The button that sends each kind of query.
 const QHash<QString, const char *> buttonFor = {
@@ -310,7 +310,7 @@ private slots:
         QTest::newRow("two documents") << "getmaps" << 200 << R"({"maps":[]}{"maps":[]})" << "ERROR!";
 
         // Replies to actions are routed by their kind alone, whatever they look like.
-        const char *status = R"({"online":2,"data":{"s":{"name":"Other","map":"de_dust"}}})";
+        const char *status = R"({"online":2,"data":{"s":{"name":"Other","map":"sand_keep"}}})";
         QTest::newRow("start") << "start" << 200 << status << status;
         QTest::newRow("stop") << "stop" << 200 << R"({"result":"ok"})" << R"({"result":"ok"})";
         QTest::newRow("restart under 503") << "restart" << 503 << R"({"error":"busy"})" << R"({"error":"busy"})";
@@ -352,8 +352,8 @@ private slots:
             QCOMPARE(gauge(i)->toolTip(), i == 0 ? QStringLiteral("%") : QStringLiteral(" из "));
         }
 
-        QVERIFY(ask("getmaps", reply(R"("de_dust")")));
-        QCOMPARE(pane(), QStringLiteral("\"de_dust\""));
+        QVERIFY(ask("getmaps", reply(R"("sand_keep")")));
+        QCOMPARE(pane(), QStringLiteral("\"sand_keep\""));
         QCOMPARE(mapList()->count(), 0);
     }
 
@@ -436,7 +436,7 @@ private slots:
     {
         QVERIFY(openWindow());
         QVERIFY(ask("status", reply(
-                R"({"online":1,"data":{"s":{"name":"Арена №2","map":"de_dust","players":"4","playersmax":"32"},)"
+                R"({"online":1,"data":{"s":{"name":"Арена №2","map":"sand_keep","players":"4","playersmax":"32"},)"
                 R"("b":{"ip":"192.0.2.7","c_port":27016},"p":[)"
                 R"({"name":"Bob","score":"10","time":"9:30"},{"name":"","score":"1","time":"0:01"},"stray",)"
                 R"({"score":"5"},{"name":"Bob","score":9,"time":"10:05"},{"name":"al","score":"-3","time":"1:00:00"},)"
@@ -499,13 +499,13 @@ private slots:
     void statusReplySelectsAmongListedMaps()
     {
         QVERIFY(openWindow());
-        QCOMPARE(mapList()->currentText(), QStringLiteral("de_port"));
+        QCOMPARE(mapList()->currentText(), QStringLiteral("river_port"));
         mapList()->setCurrentIndex(0);
         QVERIFY(ask("status", reply(baselineStatus)));
         QCOMPARE(mapList()->currentIndex(), 1);
         QVERIFY(ask("status", reply(R"({"data":{"s":{"map":"nowhere"}}})")));
         QCOMPARE(mapList()->currentIndex(), 1);
-        QCOMPARE(texts(mapList()->model()), QStringList({"de_dust", "de_port"}));
+        QCOMPARE(texts(mapList()->model()), QStringList({"sand_keep", "river_port"}));
     }
 
     void gauges_data()

@@ -62,7 +62,7 @@ private slots:
         QTest::addColumn<bool>("asBoolean");
         QTest::addColumn<QStringList>("asTextList");
 
-        QTest::newRow("string") << QByteArray("\"de_dust2\"") << "de_dust2" << 0 << true << QStringList{"de_dust2"};
+        QTest::newRow("string") << QByteArray("\"sand_keep2\"") << "sand_keep2" << 0 << true << QStringList{"sand_keep2"};
         QTest::newRow("string of digits") << QByteArray("\"27015\"") << "27015" << 27015 << true << QStringList{"27015"};
         QTest::newRow("negative digits") << QByteArray("\"-3\"") << "-3" << -3 << true << QStringList{"-3"};
         QTest::newRow("empty string") << QByteArray("\"\"") << "" << 0 << false << QStringList{""};

@@ -214,6 +214,9 @@ void MainWindow::showMaps(const QVariantMap &reply)
 
 void MainWindow::showRes(const QVariantMap &reply)
 {
+    // A gauge repaints at once on every new value; four of them are drawn
+    // together instead.
+    ui->groupBox->setUpdatesEnabled(false);
     const QString of = tr(" из ");
     showGauge(ui->progressBar, reply.value(QStringLiteral("cpu_proc")),
               text(reply.value(QStringLiteral("cpu_proc"))) + QLatin1Char('%'));
@@ -223,4 +226,5 @@ void MainWindow::showRes(const QVariantMap &reply)
               text(reply.value(QStringLiteral("players"))) + of + text(reply.value(QStringLiteral("players_max"))));
     showGauge(ui->progressBar_4, reply.value(QStringLiteral("disk_proc")),
               text(reply.value(QStringLiteral("disk_used"))) + of + text(reply.value(QStringLiteral("disk_quota"))));
+    ui->groupBox->setUpdatesEnabled(true);
 }
