@@ -17,14 +17,9 @@
 namespace {
 
 const QStringList Kinds = {
-    QStringLiteral("status"),
-    QStringLiteral("start"),
-    QStringLiteral("stop"),
-    QStringLiteral("restart"),
-    QStringLiteral("changelevel"),
-    QStringLiteral("getmaps"),
-    QStringLiteral("consolecmd"),
-    QStringLiteral("getresources"),
+    QStringLiteral("status"),     QStringLiteral("start"),        QStringLiteral("stop"),
+    QStringLiteral("restart"),    QStringLiteral("changelevel"),  QStringLiteral("getmaps"),
+    QStringLiteral("consolecmd"), QStringLiteral("getresources"),
 };
 
 // One application and one window for the whole run: building a window per

@@ -12,6 +12,8 @@ packages=(
     # The fuzz targets: clang, its libFuzzer and sanitizer runtimes (only
     # recommended by clang), and llvm-symbolizer for readable reports.
     clang libclang-rt-14-dev llvm
+    # Static checks.
+    clang-format clang-tidy
 )
 
 missing=()

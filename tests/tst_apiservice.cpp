@@ -1,5 +1,5 @@
-#include "apirequestrouter.h"
 #include "apihttpsserver.h"
+#include "apirequestrouter.h"
 #include "demoservers.h"
 #include "gameserverprofile.h"
 #include "hostingapi.h"
@@ -34,20 +34,18 @@ const QString PrivateClubKey = QString::fromLatin1(DemoServers::PrivateClub.apiK
 const QString NorthFortName = QString::fromUtf8(DemoServers::NorthFort.name);
 
 // A hosting API whose time only moves when the test says so.
-struct SimulatedHosting {
+struct SimulatedHosting
+{
     qint64 now = 1'000'000;
     HostingApi api;
 
-    explicit SimulatedHosting(quint32 seed = 1,
-                              const QList<GameServerProfile> &profiles = demoServerProfiles())
-        : api(profiles, HostingApi::Options{StartDelayMs, seed}, [this] { return now; })
-    {
-    }
+    explicit SimulatedHosting(quint32 seed = 1, const QList<GameServerProfile> &profiles = demoServerProfiles())
+        : api(profiles, HostingApi::Options {StartDelayMs, seed}, [this] { return now; })
+    { }
 
-    QJsonObject ask(const QString &key, const QString &kind, const QString &name = {},
-                    const QString &value = {})
+    QJsonObject ask(const QString &key, const QString &kind, const QString &name = {}, const QString &value = {})
     {
-        QueryParameters parameters{{u"token"_s, key}, {u"query"_s, kind}};
+        QueryParameters parameters {{u"token"_s, key}, {u"query"_s, kind}};
         if (!name.isEmpty())
             parameters.insert(name, value);
         const ApiReply reply = api.handle(parameters);
@@ -71,8 +69,7 @@ QByteArray queryFor(const QString &key, const QString &kind, const QString &extr
     return ("token=" + encoded(key) + "&query=" + kind + extra).toLatin1();
 }
 
-QByteArray apiUrl(const char *host, const QByteArray &port, const QByteArray &query,
-                  const char *path = "/api.php")
+QByteArray apiUrl(const char *host, const QByteArray &port, const QByteArray &query, const char *path = "/api.php")
 {
     return "https://" + QByteArray(host) + ':' + port + path + '?' + query;
 }
@@ -82,7 +79,8 @@ QString errorOf(const QJsonObject &reply)
     return reply[u"result"].toString() == u"error" ? reply[u"error"].toString() : QString();
 }
 
-struct HttpResult {
+struct HttpResult
+{
     bool finished = false;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     int status = 0;
@@ -90,8 +88,7 @@ struct HttpResult {
 };
 
 // GET with the usual certificate checks, trusting `trusted` as an authority.
-HttpResult httpsGet(QNetworkAccessManager &network, const QSslCertificate &trusted,
-                    const QByteArray &url)
+HttpResult httpsGet(QNetworkAccessManager &network, const QSslCertificate &trusted, const QByteArray &url)
 {
     QNetworkRequest request(QUrl::fromEncoded(url, QUrl::StrictMode));
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -142,10 +139,10 @@ void TestApiService::queryStringDecoding_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("valid");
 
-    const auto row = [](const char *tag, const char *query, const char *name,
-                        const QString &expected, bool valid = true) {
-        QTest::newRow(tag) << QByteArray(query) << QString::fromLatin1(name) << expected << valid;
-    };
+    const auto row
+        = [](const char *tag, const char *query, const char *name, const QString &expected, bool valid = true) {
+              QTest::newRow(tag) << QByteArray(query) << QString::fromLatin1(name) << expected << valid;
+          };
     row("encoded plus", "token=a%2Bb", "token", u"a+b"_s);
     row("literal plus is no space", "token=a+b", "token", u"a+b"_s);
     row("slash and equals", "token=a%2Fb%3D%3D", "token", u"a/b=="_s);
@@ -226,12 +223,9 @@ void TestApiService::restartGoesThroughStartingAgain()
 void TestApiService::changelevelAcceptsOnlyKnownMaps()
 {
     SimulatedHosting hosting;
-    const auto changeTo = [&](const QString &key, const QString &map) {
-        return hosting.ask(key, u"changelevel"_s, u"map"_s, map);
-    };
-    const auto currentMap = [&] {
-        return hosting.status(NorthFortKey)[u"data"][u"s"][u"map"].toString();
-    };
+    const auto changeTo
+        = [&](const QString &key, const QString &map) { return hosting.ask(key, u"changelevel"_s, u"map"_s, map); };
+    const auto currentMap = [&] { return hosting.status(NorthFortKey)[u"data"][u"s"][u"map"].toString(); };
     const QJsonArray maps = hosting.ask(NorthFortKey, u"getmaps"_s)[u"maps"].toArray();
     QVERIFY(maps.size() >= 3);
     QCOMPARE(currentMap(), maps.first().toString());
@@ -255,8 +249,8 @@ void TestApiService::consoleCommands_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("outputPart");
 
-    const auto row = [](const char *tag, const QString &key, const QString &command,
-                        const char *error, const QString &outputPart = {}) {
+    const auto row = [](const char *tag, const QString &key, const QString &command, const char *error,
+                        const QString &outputPart = {}) {
         QTest::newRow(tag) << key << command << QString::fromLatin1(error) << outputPart;
     };
     row("status", NorthFortKey, u"status"_s, "", u"hostname: "_s + NorthFortName);
@@ -309,11 +303,10 @@ void TestApiService::statusRepliesHaveTheShapeTheClientReads()
         QVERIFY(server[u"password"].isBool());
         QVERIFY(!data[u"b"][u"ip"].toString().isEmpty());
         QVERIFY(data[u"b"][u"c_port"].toInt() > 0);
-        for (const QJsonValue &player : players) {
+        for (const auto &player : players) {
             QVERIFY(!player[u"name"].toString().isEmpty());
             QVERIFY(player[u"score"].isDouble());
-            QVERIFY2(playTime.match(player[u"time"].toString()).hasMatch(),
-                     qPrintable(player[u"time"].toString()));
+            QVERIFY2(playTime.match(player[u"time"].toString()).hasMatch(), qPrintable(player[u"time"].toString()));
         }
     }
     QCOMPARE(names.size(), 3);
@@ -331,7 +324,7 @@ void TestApiService::resourcesStayPlausibleWhilePlayersComeAndGo()
     const QRegularExpression megabytes(u"^\\d+ MB$"_s);
     const auto playerNames = [&] {
         QSet<QString> names;
-        for (const QJsonValue &player : hosting.players(NorthFortKey))
+        for (const auto &player : hosting.players(NorthFortKey))
             names.insert(player[u"name"].toString());
         return names;
     };
@@ -341,8 +334,7 @@ void TestApiService::resourcesStayPlausibleWhilePlayersComeAndGo()
     for (int minute = 1; minute <= 30; ++minute) {
         hosting.now += 60'000;
         const QJsonObject resources = hosting.ask(NorthFortKey, u"getresources"_s);
-        for (const QString &key :
-             {u"cpu_proc"_s, u"mem_proc"_s, u"players_proc"_s, u"disk_proc"_s}) {
+        for (const QString &key : {u"cpu_proc"_s, u"mem_proc"_s, u"players_proc"_s, u"disk_proc"_s}) {
             const int percent = resources[key].toInt(-1);
             QVERIFY2(percent >= 0 && percent <= 100, qPrintable(key));
         }
@@ -431,9 +423,8 @@ void TestApiService::cyrillicKeyAndParameters()
     const QString api = u"/api.php"_s;
 
     QVERIFY(encoded(profile.apiKey).startsWith(u"%D0%BA"_s));
-    const ApiReply changed = router.answer(
-            true, api,
-            queryFor(profile.apiKey, u"changelevel"_s, "&map=" + encoded(profile.maps.at(1))));
+    const ApiReply changed
+        = router.answer(true, api, queryFor(profile.apiKey, u"changelevel"_s, "&map=" + encoded(profile.maps.at(1))));
     QCOMPARE(changed.body[u"result"].toString(), u"ok"_s);
     QCOMPARE(changed.serverName, profile.name);
 
@@ -441,8 +432,7 @@ void TestApiService::cyrillicKeyAndParameters()
     QCOMPARE(status.body[u"data"][u"s"][u"map"].toString(), profile.maps.at(1));
 
     // A "+" sent raw stays a plus, so the key still matches.
-    const QByteArray rawPlus =
-            "token=" + profile.apiKey.toUtf8().toPercentEncoding("+") + "&query=status";
+    const QByteArray rawPlus = "token=" + profile.apiKey.toUtf8().toPercentEncoding("+") + "&query=status";
     QVERIFY(rawPlus.contains('+'));
     QCOMPARE(router.answer(true, api, rawPlus).serverName, profile.name);
 }
@@ -475,41 +465,37 @@ void TestApiService::servesOverHttps()
     ApiHttpsServer server(hosting.api);
     QStringList log;
     server.setLogSink([&log](const QString &line) { log << line; });
-    const QByteArray port = QByteArray::number(
-            server.listenOnLoopback(certificate, QSslKey(generated.keyPem, QSsl::Ec), 0));
+    const QByteArray port
+        = QByteArray::number(server.listenOnLoopback(certificate, QSslKey(generated.keyPem, QSsl::Ec), 0));
     QVERIFY(port != "0");
 
     // By address as well as by name, with certificate checks on.
     QNetworkAccessManager network;
-    const HttpResult byAddress = httpsGet(
-            network, certificate, apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
+    const HttpResult byAddress
+        = httpsGet(network, certificate, apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
     QVERIFY(byAddress.finished);
     QCOMPARE(byAddress.error, QNetworkReply::NoError);
     QCOMPARE(byAddress.body[u"data"][u"s"][u"name"].toString(), NorthFortName);
 
     const QString say = u"say Привет, a+b=c & d"_s;
-    const HttpResult said = httpsGet(
-            network, certificate,
-            apiUrl("localhost", port,
-                   queryFor(PrivateClubKey, u"consolecmd"_s, "&cmd=" + encoded(say))));
+    const HttpResult said
+        = httpsGet(network, certificate,
+                   apiUrl("localhost", port, queryFor(PrivateClubKey, u"consolecmd"_s, "&cmd=" + encoded(say))));
     QCOMPARE(said.error, QNetworkReply::NoError);
     QCOMPARE(said.body[u"output"].toString(), u"Console: Привет, a+b=c & d"_s);
 
-    const HttpResult unknownKey =
-            httpsGet(network, certificate, apiUrl("localhost", port, "token=x&query=status"));
+    const HttpResult unknownKey = httpsGet(network, certificate, apiUrl("localhost", port, "token=x&query=status"));
     QCOMPARE(unknownKey.status, 200);
     QCOMPARE(errorOf(unknownKey.body), u"unknown_token"_s);
 
-    const HttpResult wrongPath = httpsGet(
-            network, certificate,
-            apiUrl("localhost", port, queryFor(NorthFortKey, u"status"_s), "/status"));
+    const HttpResult wrongPath
+        = httpsGet(network, certificate, apiUrl("localhost", port, queryFor(NorthFortKey, u"status"_s), "/status"));
     QCOMPARE(wrongPath.status, 400);
     QCOMPARE(errorOf(wrongPath.body), u"bad_request"_s);
 
     QNetworkAccessManager freshNetwork; // no pooled connection to fall back on
-    const HttpResult untrusted =
-            httpsGet(freshNetwork, QSslCertificate(),
-                     apiUrl("localhost", port, queryFor(NorthFortKey, u"status"_s)));
+    const HttpResult untrusted
+        = httpsGet(freshNetwork, QSslCertificate(), apiUrl("localhost", port, queryFor(NorthFortKey, u"status"_s)));
     QVERIFY(untrusted.finished);
     QCOMPARE(untrusted.error, QNetworkReply::SslHandshakeFailedError);
 
@@ -539,8 +525,7 @@ void TestApiService::executableServesAndStopsOnSignal()
 
     QProcess service;
     service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
-                  {u"--generate-cert"_s, tlsDir, u"--port"_s, u"0"_s, u"--port-file"_s, portFile,
-                   u"--seed"_s, u"5"_s});
+                  {u"--generate-cert"_s, tlsDir, u"--port"_s, u"0"_s, u"--port-file"_s, portFile, u"--seed"_s, u"5"_s});
     QVERIFY2(service.waitForStarted(NetworkTimeoutMs), qPrintable(service.errorString()));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, NetworkTimeoutMs);
 
@@ -548,14 +533,13 @@ void TestApiService::executableServesAndStopsOnSignal()
     QVERIFY(portText.open(QIODevice::ReadOnly));
     const QByteArray port = portText.readAll().trimmed();
     QVERIFY(port.toUShort() != 0);
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(
-            tlsDir + u'/' + QLatin1String(SelfSignedCertificate::CertificateFileName));
+    const QList<QSslCertificate> certificates
+        = QSslCertificate::fromPath(tlsDir + u'/' + QLatin1String(SelfSignedCertificate::CertificateFileName));
     QCOMPARE(certificates.size(), 1);
 
     QNetworkAccessManager network;
-    const HttpResult status =
-            httpsGet(network, certificates.first(),
-                     apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
+    const HttpResult status
+        = httpsGet(network, certificates.first(), apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
     QCOMPARE(status.error, QNetworkReply::NoError);
     QCOMPARE(status.body[u"online"].toInt(), 1);
 

@@ -26,17 +26,17 @@ namespace {
 
 constexpr int patience = 20000; // generous: the machine running the tests may be busy
 
-const QByteArray baselineStatus =
-        R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"2","playersmax":"16","password":true},)"
-        R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[{"name":"Ann","score":"5","time":"1:00"}]}})";
-const QByteArray baselineResources =
-        R"({"cpu_proc":11,"mem_proc":22,"players_proc":33,"disk_proc":44,"mem_used":"1","mem_quota":"2",)"
-        R"("players":"3","players_max":"4","disk_used":"5","disk_quota":"6"})";
+const QByteArray baselineStatus
+    = R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"2","playersmax":"16","password":true},)"
+      R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[{"name":"Ann","score":"5","time":"1:00"}]}})";
+const QByteArray baselineResources
+    = R"({"cpu_proc":11,"mem_proc":22,"players_proc":33,"disk_proc":44,"mem_used":"1","mem_quota":"2",)"
+      R"("players":"3","players_max":"4","disk_used":"5","disk_quota":"6"})";
 const QByteArray baselineMaps = R"({"maps":["sand_keep","river_port"]})";
 
 // The button that sends each kind of query.
 const QHash<QString, const char *> buttonFor = {
-    {"status", "pushButton"}, {"start", "pushButton_4"}, {"stop", "pushButton_5"},
+    {"status", "pushButton"},    {"start", "pushButton_4"},        {"stop", "pushButton_5"},
     {"restart", "pushButton_6"}, {"getresources", "pushButton_7"}, {"changelevel", "pushButton_8"},
     {"getmaps", "pushButton_9"}, {"consolecmd", "pushButton_10"},
 };
@@ -126,8 +126,7 @@ private:
         return settle();
     }
 
-    template<typename T>
-    T *child(const char *name) const
+    template<typename T> T *child(const char *name) const
     {
         T *found = window->findChild<T *>(QString::fromLatin1(name));
         if (!found)
@@ -150,8 +149,9 @@ private:
     // Everything a reply can change on screen, except the raw pane.
     QStringList snapshot() const
     {
-        QStringList state = {text("label"), text("label_6"), child<QLabel>("label_6")->styleSheet(), text("label_7"),
-                             text("label_9"), child<QLabel>("label_10")->isHidden() ? "lock hidden" : "lock shown"};
+        QStringList state
+            = {text("label"),   text("label_6"), child<QLabel>("label_6")->styleSheet(),
+               text("label_7"), text("label_9"), child<QLabel>("label_10")->isHidden() ? "lock hidden" : "lock shown"};
         for (int column = 0; column < 3; ++column)
             state << playerColumn(column);
         state << texts(mapList()->model()) << QString::number(mapList()->currentIndex());
@@ -185,20 +185,50 @@ private slots:
         QTest::addColumn<QString>("input"); // the map listed, or the command typed
         QTest::addColumn<QString>("target");
 
-        QTest::newRow("reserved in key") << "a+b/c=d" << "status" << "" << "token=a%2Bb%2Fc%3Dd&query=status";
-        QTest::newRow("Cyrillic key") << "ключ а" << "start" << ""
+        QTest::newRow("reserved in key") << "a+b/c=d"
+                                         << "status"
+                                         << ""
+                                         << "token=a%2Bb%2Fc%3Dd&query=status";
+        QTest::newRow("Cyrillic key") << "ключ а"
+                                      << "start"
+                                      << ""
                                       << "token=%D0%BA%D0%BB%D1%8E%D1%87%20%D0%B0&query=start";
-        QTest::newRow("empty key") << "" << "stop" << "" << "token=&query=stop";
-        QTest::newRow("unreserved in key") << "Zz09-._~!*" << "restart" << "" << "token=Zz09-._~%21%2A&query=restart";
-        QTest::newRow("resources") << "k" << "getresources" << "" << "token=k&query=getresources";
-        QTest::newRow("maps") << "k" << "getmaps" << "" << "token=k&query=getmaps";
-        QTest::newRow("map change") << "k" << "changelevel" << "карта 2"
+        QTest::newRow("empty key") << ""
+                                   << "stop"
+                                   << ""
+                                   << "token=&query=stop";
+        QTest::newRow("unreserved in key") << "Zz09-._~!*"
+                                           << "restart"
+                                           << ""
+                                           << "token=Zz09-._~%21%2A&query=restart";
+        QTest::newRow("resources") << "k"
+                                   << "getresources"
+                                   << ""
+                                   << "token=k&query=getresources";
+        QTest::newRow("maps") << "k"
+                              << "getmaps"
+                              << ""
+                              << "token=k&query=getmaps";
+        QTest::newRow("map change") << "k"
+                                    << "changelevel"
+                                    << "карта 2"
                                     << "token=k&query=changelevel&map=%D0%BA%D0%B0%D1%80%D1%82%D0%B0%202";
-        QTest::newRow("no map listed") << "k" << "changelevel" << "" << "token=k&query=changelevel&map=";
-        QTest::newRow("command") << "k" << "consolecmd" << "say hello" << "token=k&query=consolecmd&cmd=say%20hello";
-        QTest::newRow("command with separators") << "k" << "consolecmd" << "a&b=c+d"
+        QTest::newRow("no map listed") << "k"
+                                       << "changelevel"
+                                       << ""
+                                       << "token=k&query=changelevel&map=";
+        QTest::newRow("command") << "k"
+                                 << "consolecmd"
+                                 << "say hello"
+                                 << "token=k&query=consolecmd&cmd=say%20hello";
+        QTest::newRow("command with separators") << "k"
+                                                 << "consolecmd"
+                                                 << "a&b=c+d"
                                                  << "token=k&query=consolecmd&cmd=a%26b%3Dc%2Bd";
-        QTest::newRow("empty command") << "k" << "consolecmd" << "" << "token=k&query=consolecmd&cmd=";
+        QTest::newRow("empty command") << "k"
+                                       << "consolecmd"
+                                       << ""
+                                       << "token=k&query=consolecmd&cmd=";
     }
 
     void requestTargets()
@@ -218,7 +248,7 @@ private slots:
         child<QComboBox>("comboBox_3")->setEditText(input);
         child<QPushButton>(buttonFor.value(kind))->click();
         QVERIFY(settle());
-        QCOMPARE(server->targets().mid(3), QList<QByteArray>{"/api.php?" + target.toLatin1()});
+        QCOMPARE(server->targets().mid(3), QList<QByteArray> {"/api.php?" + target.toLatin1()});
     }
 
     void nothingIsSentWithoutASelectedServer()
@@ -251,9 +281,9 @@ private slots:
             QVERIFY(i == 0 || finished.at(i).at(0).toInt() > finished.at(i - 1).at(0).toInt());
         }
         auto update = [](const QByteArray &key) {
-            return QList<QByteArray>{"/api.php?token=" + key + "&query=status",
-                                     "/api.php?token=" + key + "&query=getresources",
-                                     "/api.php?token=" + key + "&query=getmaps"};
+            return QList<QByteArray> {"/api.php?token=" + key + "&query=status",
+                                      "/api.php?token=" + key + "&query=getresources",
+                                      "/api.php?token=" + key + "&query=getmaps"};
         };
         QCOMPARE(server->targets(), update("k1"));
         QCOMPARE(pane(), QString::fromUtf8(baselineMaps)); // the last reply handled
@@ -273,11 +303,11 @@ private slots:
         QTest::addColumn<QStringList>("history");
 
         const QStringList nine = {"c1", "c2", "c3", "c4", "c5", "c6", "c7", "c8", "c9"};
-        const QStringList twelve = nine + QStringList{"c10", "c11", "c12"};
-        QTest::newRow("nine stay nine") << nine << "new" << QStringList{"new"} + nine.mid(0, 8);
-        QTest::newRow("twelve loaded stay twelve") << twelve << "new" << QStringList{"new"} + twelve.mid(0, 11);
-        QTest::newRow("repeated") << QStringList{"say hi"} << "say hi" << QStringList{"say hi", "say hi"};
-        QTest::newRow("empty") << QStringList{"a", "b"} << "" << QStringList{"", "a", "b"};
+        const QStringList twelve = nine + QStringList {"c10", "c11", "c12"};
+        QTest::newRow("nine stay nine") << nine << "new" << QStringList {"new"} + nine.mid(0, 8);
+        QTest::newRow("twelve loaded stay twelve") << twelve << "new" << QStringList {"new"} + twelve.mid(0, 11);
+        QTest::newRow("repeated") << QStringList {"say hi"} << "say hi" << QStringList {"say hi", "say hi"};
+        QTest::newRow("empty") << QStringList {"a", "b"} << "" << QStringList {"", "a", "b"};
     }
 
     void consoleHistory()
@@ -303,19 +333,28 @@ private slots:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("empty body") << "status" << 200 << "" << "ERROR!";
-        QTest::newRow("HTML page under 500") << "status" << 500 << "<html><body>Error</body></html>" << "ERROR!";
-        QTest::newRow("cut-off JSON") << "getresources" << 200 << R"({"cpu_proc":90)" << "ERROR!";
-        QTest::newRow("two values") << "getmaps" << 200 << "1,2" << "ERROR!";
-        QTest::newRow("two documents") << "getmaps" << 200 << R"({"maps":[]}{"maps":[]})" << "ERROR!";
+        QTest::newRow("empty body") << "status" << 200 << ""
+                                    << "ERROR!";
+        QTest::newRow("HTML page under 500") << "status" << 500 << "<html><body>Error</body></html>"
+                                             << "ERROR!";
+        QTest::newRow("cut-off JSON") << "getresources" << 200 << R"({"cpu_proc":90)"
+                                      << "ERROR!";
+        QTest::newRow("two values") << "getmaps" << 200 << "1,2"
+                                    << "ERROR!";
+        QTest::newRow("two documents") << "getmaps" << 200 << R"({"maps":[]}{"maps":[]})"
+                                       << "ERROR!";
 
         // Replies to actions are routed by their kind alone, whatever they look like.
         const char *status = R"({"online":2,"data":{"s":{"name":"Other","map":"sand_keep"}}})";
         QTest::newRow("start") << "start" << 200 << status << status;
-        QTest::newRow("stop") << "stop" << 200 << R"({"result":"ok"})" << R"({"result":"ok"})";
-        QTest::newRow("restart under 503") << "restart" << 503 << R"({"error":"busy"})" << R"({"error":"busy"})";
-        QTest::newRow("change of map") << "changelevel" << 200 << R"({"maps":["x"]})" << R"({"maps":["x"]})";
-        QTest::newRow("command under 404") << "consolecmd" << 404 << R"({"cpu_proc":99})" << R"({"cpu_proc":99})";
+        QTest::newRow("stop") << "stop" << 200 << R"({"result":"ok"})"
+                              << R"({"result":"ok"})";
+        QTest::newRow("restart under 503") << "restart" << 503 << R"({"error":"busy"})"
+                                           << R"({"error":"busy"})";
+        QTest::newRow("change of map") << "changelevel" << 200 << R"({"maps":["x"]})"
+                                       << R"({"maps":["x"]})";
+        QTest::newRow("command under 404") << "consolecmd" << 404 << R"({"cpu_proc":99})"
+                                           << R"({"cpu_proc":99})";
     }
 
     void repliesThatOnlyReachThePane()
@@ -378,14 +417,23 @@ private slots:
 
         const char *red = "color: rgb(170, 0, 0);";
         const char *amber = "color: rgb(255, 170, 0);";
-        QTest::newRow("off") << "0" << "Выключен" << red;
-        QTest::newRow("running") << "1" << "Работает" << "color: rgb(0, 85, 0);";
-        QTest::newRow("starting") << "2" << "Запускается" << amber;
-        QTest::newRow("three") << "3" << "Состояние неизвестно" << red;
-        QTest::newRow("minus one") << "-1" << "Состояние неизвестно" << red;
-        QTest::newRow("digits as text") << R"("2")" << "Запускается" << amber;
-        QTest::newRow("not a number") << R"("up")" << "Выключен" << red;
-        QTest::newRow("missing") << "" << "Выключен" << red;
+        QTest::newRow("off") << "0"
+                             << "Выключен" << red;
+        QTest::newRow("running") << "1"
+                                 << "Работает"
+                                 << "color: rgb(0, 85, 0);";
+        QTest::newRow("starting") << "2"
+                                  << "Запускается" << amber;
+        QTest::newRow("three") << "3"
+                               << "Состояние неизвестно" << red;
+        QTest::newRow("minus one") << "-1"
+                                   << "Состояние неизвестно" << red;
+        QTest::newRow("digits as text") << R"("2")"
+                                        << "Запускается" << amber;
+        QTest::newRow("not a number") << R"("up")"
+                                      << "Выключен" << red;
+        QTest::newRow("missing") << ""
+                                 << "Выключен" << red;
     }
 
     void statusCodes()
@@ -435,7 +483,9 @@ private slots:
     void statusFillsInformationAndPlayers()
     {
         QVERIFY(openWindow());
-        QVERIFY(ask("status", reply(
+        QVERIFY(ask(
+            "status",
+            reply(
                 R"({"online":1,"data":{"s":{"name":"Арена №2","map":"sand_keep","players":"4","playersmax":"32"},)"
                 R"("b":{"ip":"192.0.2.7","c_port":27016},"p":[)"
                 R"({"name":"Bob","score":"10","time":"9:30"},{"name":"","score":"1","time":"0:01"},"stray",)"
@@ -456,8 +506,9 @@ private slots:
         QCOMPARE(playerColumn(1), QStringList({"10", "9", "007", "-3"}));
 
         // A nick that reads as "not a number" is a text like any other.
-        QVERIFY(ask("status", reply(R"({"data":{"p":[{"name":"1"},{"name":"10"},{"name":"NaN"},{"name":"2"},)"
-                                    R"({"name":"3"}]}})")));
+        QVERIFY(ask("status",
+                    reply(R"({"data":{"p":[{"name":"1"},{"name":"10"},{"name":"NaN"},{"name":"2"},)"
+                          R"({"name":"3"}]}})")));
         players()->sortByColumn(0, Qt::AscendingOrder);
         QCOMPARE(playerColumn(0), QStringList({"1", "2", "3", "10", "NaN"}));
 
@@ -474,12 +525,18 @@ private slots:
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<int>("current");
 
-        QTest::newRow("running map selected") << "b" << R"(["a","b","c"])" << QStringList{"a", "b", "c"} << 1;
-        QTest::newRow("map not listed") << "x" << R"(["a","b"])" << QStringList{"a", "b"} << 0;
-        QTest::newRow("letter case counts") << "B" << R"(["a","b"])" << QStringList{"a", "b"} << 0;
-        QTest::newRow("first of equal entries") << "b" << R"(["a","b","b"])" << QStringList{"a", "b", "b"} << 1;
-        QTest::newRow("a single string") << "solo" << R"("solo")" << QStringList{"solo"} << 0;
-        QTest::newRow("no list") << "a" << "null" << QStringList() << -1;
+        QTest::newRow("running map selected") << "b"
+                                              << R"(["a","b","c"])" << QStringList {"a", "b", "c"} << 1;
+        QTest::newRow("map not listed") << "x"
+                                        << R"(["a","b"])" << QStringList {"a", "b"} << 0;
+        QTest::newRow("letter case counts") << "B"
+                                            << R"(["a","b"])" << QStringList {"a", "b"} << 0;
+        QTest::newRow("first of equal entries") << "b"
+                                                << R"(["a","b","b"])" << QStringList {"a", "b", "b"} << 1;
+        QTest::newRow("a single string") << "solo"
+                                         << R"("solo")" << QStringList {"solo"} << 0;
+        QTest::newRow("no list") << "a"
+                                 << "null" << QStringList() << -1;
     }
 
     void mapSelection()
@@ -516,17 +573,16 @@ private slots:
 
         const QStringList bare = {" из ", " из ", " из "};
         QTest::newRow("figures as sent")
-                << R"({"cpu_proc":25,"mem_proc":50,"mem_used":"512 MB","mem_quota":"1024 MB","players_proc":75,)"
-                   R"("players":"12","players_max":16,"disk_proc":10,"disk_used":"1.5 GB","disk_quota":"15 GB"})"
-                << QList<int>{25, 50, 75, 10}
-                << QStringList{"25%", "512 MB из 1024 MB", "12 из 16", "1.5 GB из 15 GB"};
+            << R"({"cpu_proc":25,"mem_proc":50,"mem_used":"512 MB","mem_quota":"1024 MB","players_proc":75,)"
+               R"("players":"12","players_max":16,"disk_proc":10,"disk_used":"1.5 GB","disk_quota":"15 GB"})"
+            << QList<int> {25, 50, 75, 10} << QStringList {"25%", "512 MB из 1024 MB", "12 из 16", "1.5 GB из 15 GB"};
         QTest::newRow("percentages as digits")
-                << R"({"cpu_proc":"30","mem_proc":"40","players_proc":"50","disk_proc":"60"})"
-                << QList<int>{30, 40, 50, 60} << QStringList{"30%"} + bare;
+            << R"({"cpu_proc":"30","mem_proc":"40","players_proc":"50","disk_proc":"60"})"
+            << QList<int> {30, 40, 50, 60} << QStringList {"30%"} + bare;
         QTest::newRow("out of range is clamped")
-                << R"({"cpu_proc":150,"mem_proc":-20,"players_proc":"250","disk_proc":101})"
-                << QList<int>{100, 0, 100, 100} << QStringList{"150%"} + bare;
-        QTest::newRow("nothing sent") << "{}" << QList<int>{0, 0, 0, 0} << QStringList{"%"} + bare;
+            << R"({"cpu_proc":150,"mem_proc":-20,"players_proc":"250","disk_proc":101})"
+            << QList<int> {100, 0, 100, 100} << QStringList {"150%"} + bare;
+        QTest::newRow("nothing sent") << "{}" << QList<int> {0, 0, 0, 0} << QStringList {"%"} + bare;
     }
 
     void gauges()

@@ -55,11 +55,9 @@ struct Face
         , restart(find<QPushButton>(window, "pushButton_6"))
         , changeMap(find<QPushButton>(window, "pushButton_8"))
         , send(find<QPushButton>(window, "pushButton_10"))
-    {
-    }
+    { }
 
-    template<typename T>
-    static T *find(const MainWindow &window, const char *objectName)
+    template<typename T> static T *find(const MainWindow &window, const char *objectName)
     {
         T *widget = window.findChild<T *>(QString::fromLatin1(objectName));
         if (!widget)
@@ -120,8 +118,8 @@ private slots:
         service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
                       {QStringLiteral("--generate-cert"), serviceFolder.filePath(QStringLiteral("tls")),
                        QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                       QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs),
-                       QStringLiteral("--seed"), QStringLiteral("7")});
+                       QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs), QStringLiteral("--seed"),
+                       QStringLiteral("7")});
         QVERIFY2(service.waitForStarted(ReplyTimeoutMs), qPrintable(service.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, ReplyTimeoutMs);
 
@@ -153,13 +151,15 @@ private slots:
         // certificate path becomes absolute.
         {
             QSettings settings(settingsFile(), QSettings::IniFormat);
-            settings.setValue(QStringLiteral("Main/cmd"), QStringList{QStringLiteral("status"), QStringLiteral("say hi")});
+            settings.setValue(QStringLiteral("Main/cmd"),
+                              QStringList {QStringLiteral("status"), QStringLiteral("say hi")});
         }
         const QString relativeCertificate = QDir::current().relativeFilePath(serviceCertificate);
         QVERIFY(DemoSettings::write(settingsFile(), serviceHost, relativeCertificate).isEmpty());
         {
             QSettings settings(settingsFile(), QSettings::IniFormat);
-            QCOMPARE(settings.value(QStringLiteral("Main/cacert")).toString(), QFileInfo(serviceCertificate).absoluteFilePath());
+            QCOMPARE(settings.value(QStringLiteral("Main/cacert")).toString(),
+                     QFileInfo(serviceCertificate).absoluteFilePath());
             QCOMPARE(settings.value(QStringLiteral("Main/host")).toString(), serviceHost);
         }
 
@@ -279,13 +279,14 @@ private slots:
         QTest::mouseClick(face.send, Qt::LeftButton);
         QCOMPARE(face.console->itemText(0), say);
         QCOMPARE(face.console->currentText(), QString());
-        QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("Console: Привет & до встречи")),
-                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            face.debugPane->toPlainText().contains(QStringLiteral("Console: Привет & до встречи")),
+            qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
 
         face.console->setEditText(QStringLiteral("status"));
         QTest::mouseClick(face.send, Qt::LeftButton);
         QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(
-                                          QStringLiteral("hostname: Закрытый клуб\\naddress: 203.0.113.37:27300")),
+                                      QStringLiteral("hostname: Закрытый клуб\\naddress: 203.0.113.37:27300")),
                                   qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
     }
 

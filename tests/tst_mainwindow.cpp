@@ -30,8 +30,7 @@ class MainWindowTest : public QObject
 private:
     QTemporaryDir folder;
 
-    template<typename T>
-    static T *child(const QObject *parent, const char *name)
+    template<typename T> static T *child(const QObject *parent, const char *name)
     {
         T *found = parent->findChild<T *>(QString::fromLatin1(name));
         if (!found)

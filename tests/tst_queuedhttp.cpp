@@ -28,7 +28,7 @@ struct Log
                          [this](int id) { events.append(QStringLiteral("S%1").arg(id)); });
         QObject::connect(http, &QueuedHttp::requestFinished, http, [this, http](int id, bool error) {
             events.append(QStringLiteral("F%1").arg(id));
-            finishes.append({ id, error, http->readAll() });
+            finishes.append({id, error, http->readAll()});
         });
     }
     Finish of(int id) const
@@ -36,7 +36,7 @@ struct Log
         for (const Finish &finish : finishes)
             if (finish.id == id)
                 return finish;
-        return { 0, true, "no finish" };
+        return {0, true, "no finish"};
     }
     QStringList events;
     QList<Finish> finishes;
@@ -124,12 +124,9 @@ void TestQueuedHttp::operationsGetIdsAndRunStrictlyInOrder()
     QSslSocket *socket = trustingSocket(&http);
 
     const QList<int> ids = {
-        http.setSocket(socket),
-        http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port()),
-        http.get("/first"),
-        http.get("/second"),
-        http.setSocket(socket),
-        http.setHost("localhost", QueuedHttp::ConnectionModeHttps, m_server->port()),
+        http.setSocket(socket), http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port()),
+        http.get("/first"),     http.get("/second"),
+        http.setSocket(socket), http.setHost("localhost", QueuedHttp::ConnectionModeHttps, m_server->port()),
         http.get("/third"),
     };
     // Queuing returns at once and signals nothing by itself.
@@ -152,7 +149,7 @@ void TestQueuedHttp::operationsGetIdsAndRunStrictlyInOrder()
     QCOMPARE(log.of(ids[2]).body, QByteArray("/first"));
     QCOMPARE(log.of(ids[3]).body, QByteArray("/second"));
     QCOMPARE(log.of(ids[6]).body, QByteArray("/third"));
-    QCOMPARE(m_server->targets(), QList<QByteArray>({ "/first", "/second", "/third" }));
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/first", "/second", "/third"}));
 
     // Ids stay unique for the client's life, and nothing finishes twice.
     const int later = http.get("/fourth");
@@ -173,7 +170,7 @@ void TestQueuedHttp::requestTargetIsSentUnchanged()
 
     QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, kWait);
     QVERIFY(!log.of(id).error);
-    QCOMPARE(m_server->requestLines(), QList<QByteArray>({ "GET " + path + " HTTP/1.1" }));
+    QCOMPARE(m_server->requestLines(), QList<QByteArray>({"GET " + path + " HTTP/1.1"}));
 }
 
 void TestQueuedHttp::replyBodyIsHandedOnWhateverTheStatus_data()
@@ -184,9 +181,8 @@ void TestQueuedHttp::replyBodyIsHandedOnWhateverTheStatus_data()
 
     QTest::newRow("200") << 200 << QByteArray(R"({"online":1})") << QByteArray();
     QTest::newRow("200 empty body") << 200 << QByteArray() << QByteArray();
-    QTest::newRow("200 large body") << 200 << QByteArray(1024 * 1024, 'x') << QByteArray();
-    QTest::newRow("301 not followed") << 301 << QByteArray("<html>moved</html>")
-                                        << QByteArray("/elsewhere");
+    QTest::newRow("200 large body") << 200 << QByteArray(qsizetype(1024) * 1024, 'x') << QByteArray();
+    QTest::newRow("301 not followed") << 301 << QByteArray("<html>moved</html>") << QByteArray("/elsewhere");
     QTest::newRow("401") << 401 << QByteArray(R"({"error":"bad token"})") << QByteArray();
     QTest::newRow("404") << 404 << QByteArray("<html>not found</html>") << QByteArray();
     QTest::newRow("500") << 500 << QByteArray(R"({"error":"internal"})") << QByteArray();
@@ -203,7 +199,7 @@ void TestQueuedHttp::replyBodyIsHandedOnWhateverTheStatus()
         reply.status = status;
         reply.body = body;
         if (!location.isEmpty())
-            reply.headers.append({ "Location", location });
+            reply.headers.append({"Location", location});
         return reply;
     });
 
@@ -233,7 +229,7 @@ void TestQueuedHttp::getBeforeAnyHostFails()
     QCOMPARE(log.of(early).error, true);
     QCOMPARE(log.of(early).body, QByteArray());
     QCOMPARE(log.of(later).error, false);
-    QCOMPARE(m_server->targets(), QList<QByteArray>({ "/later" }));
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/later"}));
 }
 
 void TestQueuedHttp::refusedConnectionFailsAndQueueGoesOn()
@@ -282,8 +278,7 @@ void TestQueuedHttp::certificateForAnotherHostFails()
 {
     // The trusted certificate names localhost and 127.0.0.1 only.
     TlsTestServer elsewhere;
-    if (!elsewhere.start(dataFile("localhost.crt"), dataFile("localhost.key"),
-                         QHostAddress("127.0.0.2")))
+    if (!elsewhere.start(dataFile("localhost.crt"), dataFile("localhost.key"), QHostAddress("127.0.0.2")))
         QSKIP("127.0.0.2 is not a loopback address here");
 
     QueuedHttp http;
@@ -342,7 +337,7 @@ void TestQueuedHttp::connectionIsReused()
     QSslSocket *socket = trustingSocket(&http);
     // The way the program queries: socket and host are set again before every GET.
     QList<int> gets;
-    for (const QByteArray path : { "/a", "/b", "/c" }) {
+    for (const QByteArray path : {"/a", "/b", "/c"}) {
         http.setSocket(socket);
         http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port());
         gets << http.get(path);
@@ -351,7 +346,7 @@ void TestQueuedHttp::connectionIsReused()
     QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 9, kWait);
     for (int id : gets)
         QCOMPARE(log.of(id).error, false);
-    QCOMPARE(m_server->targets(), QList<QByteArray>({ "/a", "/b", "/c" }));
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/a", "/b", "/c"}));
     QCOMPARE(m_server->connectionCount(), 1);
     QCOMPARE(m_server->handshakeCount(), 1);
 }
@@ -379,7 +374,7 @@ void TestQueuedHttp::tlsSettingsAreTakenWhenTheOperationRuns()
     const int rejected = http.get("/rejected");
     QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, kWait);
     QCOMPARE(log.of(rejected).error, true);
-    QCOMPARE(m_server->targets(), QList<QByteArray>({ "/trusted" }));
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/trusted"}));
 }
 
 void TestQueuedHttp::deletingClientAbandonsPendingRequests()
@@ -402,7 +397,7 @@ void TestQueuedHttp::deletingClientAbandonsPendingRequests()
     delete http;
     QTest::qWait(200);
     QCOMPARE(finishes, 2);
-    QCOMPARE(m_server->targets(), QList<QByteArray>({ "/hang" }));
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/hang"}));
 }
 
 void TestQueuedHttp::clientMayBeDeletedWhileHandlingAFinish()
@@ -422,7 +417,7 @@ void TestQueuedHttp::clientMayBeDeletedWhileHandlingAFinish()
     QTest::qWait(200);
     QCOMPARE(finished.size(), 3);
     QCOMPARE(finished.last(), first);
-    QCOMPARE(m_server->targets(), QList<QByteArray>({ "/one" }));
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/one"}));
 }
 
 QTEST_GUILESS_MAIN(TestQueuedHttp)

@@ -49,7 +49,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(bool, parsed);
         QFETCH(int, members);
-        QVariantMap reply{{QStringLiteral("stale"), 1}};
+        QVariantMap reply {{QStringLiteral("stale"), 1}};
         QCOMPARE(parse(body, &reply), parsed);
         QCOMPARE(reply.size(), members);
     }
@@ -62,25 +62,28 @@ private slots:
         QTest::addColumn<bool>("asBoolean");
         QTest::addColumn<QStringList>("asTextList");
 
-        QTest::newRow("string") << QByteArray("\"sand_keep2\"") << "sand_keep2" << 0 << true << QStringList{"sand_keep2"};
-        QTest::newRow("string of digits") << QByteArray("\"27015\"") << "27015" << 27015 << true << QStringList{"27015"};
-        QTest::newRow("negative digits") << QByteArray("\"-3\"") << "-3" << -3 << true << QStringList{"-3"};
-        QTest::newRow("empty string") << QByteArray("\"\"") << "" << 0 << false << QStringList{""};
-        QTest::newRow("string 0") << QByteArray("\"0\"") << "0" << 0 << false << QStringList{"0"};
-        QTest::newRow("string FaLsE") << QByteArray("\"FaLsE\"") << "FaLsE" << 0 << false << QStringList{"FaLsE"};
-        QTest::newRow("string no") << QByteArray("\"no\"") << "no" << 0 << true << QStringList{"no"};
-        QTest::newRow("string 12abc") << QByteArray("\"12abc\"") << "12abc" << 0 << true << QStringList{"12abc"};
+        QTest::newRow("string") << QByteArray("\"sand_keep2\"") << "sand_keep2" << 0 << true
+                                << QStringList {"sand_keep2"};
+        QTest::newRow("string of digits")
+            << QByteArray("\"27015\"") << "27015" << 27015 << true << QStringList {"27015"};
+        QTest::newRow("negative digits") << QByteArray("\"-3\"") << "-3" << -3 << true << QStringList {"-3"};
+        QTest::newRow("empty string") << QByteArray("\"\"") << "" << 0 << false << QStringList {""};
+        QTest::newRow("string 0") << QByteArray("\"0\"") << "0" << 0 << false << QStringList {"0"};
+        QTest::newRow("string FaLsE") << QByteArray("\"FaLsE\"") << "FaLsE" << 0 << false << QStringList {"FaLsE"};
+        QTest::newRow("string no") << QByteArray("\"no\"") << "no" << 0 << true << QStringList {"no"};
+        QTest::newRow("string 12abc") << QByteArray("\"12abc\"") << "12abc" << 0 << true << QStringList {"12abc"};
         QTest::newRow("integer") << QByteArray("27015") << "27015" << 27015 << true << QStringList();
         QTest::newRow("zero") << QByteArray("0") << "0" << 0 << false << QStringList();
         QTest::newRow("negative") << QByteArray("-1") << "-1" << -1 << true << QStringList();
         QTest::newRow("fraction") << QByteArray("2.75") << "2.75" << 2 << true << QStringList();
-        QTest::newRow("huge") << QByteArray("9007199254740993") << "9007199254740993" << INT_MAX << true << QStringList();
+        QTest::newRow("huge") << QByteArray("9007199254740993") << "9007199254740993" << INT_MAX << true
+                              << QStringList();
         QTest::newRow("true") << QByteArray("true") << "true" << 1 << true << QStringList();
         QTest::newRow("false") << QByteArray("false") << "false" << 0 << false << QStringList();
         QTest::newRow("null") << QByteArray("null") << "" << 0 << false << QStringList();
         QTest::newRow("object") << QByteArray("{\"a\":1}") << "" << 0 << false << QStringList();
         QTest::newRow("array") << QByteArray("[\"a\",1,true,null,{}]") << "" << 0 << false
-                               << QStringList{"a", "1", "true", "", ""};
+                               << QStringList {"a", "1", "true", "", ""};
     }
 
     void conversionTable()
@@ -119,17 +122,28 @@ private slots:
     {
         QTest::addColumn<QString>("lower");
         QTest::addColumn<QString>("higher");
-        QTest::newRow("scores") << "9" << "10";
-        QTest::newRow("negative scores") << "-12" << "3";
-        QTest::newRow("fractions") << "2.5" << "10";
-        QTest::newRow("times") << "9:30" << "10:05";
-        QTest::newRow("hours") << "59:59" << "1:00:00";
-        QTest::newRow("leading zeros") << "07:00" << "12:00";
-        QTest::newRow("names ignore case") << "alice" << "Bob";
-        QTest::newRow("names with numbers") << "player2" << "player10";
-        QTest::newRow("prefix first") << "Ann" << "Anna";
-        QTest::newRow("numbers before texts") << "999" << "2x";
-        QTest::newRow("exponent is a number") << "1e3" << "2x";
+        QTest::newRow("scores") << "9"
+                                << "10";
+        QTest::newRow("negative scores") << "-12"
+                                         << "3";
+        QTest::newRow("fractions") << "2.5"
+                                   << "10";
+        QTest::newRow("times") << "9:30"
+                               << "10:05";
+        QTest::newRow("hours") << "59:59"
+                               << "1:00:00";
+        QTest::newRow("leading zeros") << "07:00"
+                                       << "12:00";
+        QTest::newRow("names ignore case") << "alice"
+                                           << "Bob";
+        QTest::newRow("names with numbers") << "player2"
+                                            << "player10";
+        QTest::newRow("prefix first") << "Ann"
+                                      << "Anna";
+        QTest::newRow("numbers before texts") << "999"
+                                              << "2x";
+        QTest::newRow("exponent is a number") << "1e3"
+                                              << "2x";
     }
 
     void playersSortNumbersAsNumbers()

@@ -26,7 +26,10 @@ private:
     QScopedPointer<QTemporaryDir> folder;
 
     static StringCipher hereCipher() { return StringCipher(quint64(machineKeyFromAddress(firstHardwareAddress()))); }
-    static StringCipher elsewhereCipher() { return StringCipher(quint64(machineKeyFromAddress(firstHardwareAddress())) + 1); }
+    static StringCipher elsewhereCipher()
+    {
+        return StringCipher(quint64(machineKeyFromAddress(firstHardwareAddress())) + 1);
+    }
 
     static QString path() { return SettingsLocation::filePath(); }
 
@@ -157,11 +160,11 @@ private slots:
     void serversAreListedByCodeUnitsAndSurviveARestart()
     {
         const QStringList names = {
-            QStringLiteral("beta"), QStringLiteral("Beta"), QStringLiteral("alpha server"),
-            QStringLiteral("a=b"), QStringLiteral("semi;colon"), QStringLiteral("#hash"),
-            QStringLiteral("100%"), QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
-            QStringLiteral("Сервер"), QStringLiteral("ёлка"), QStringLiteral(" padded "),
-            QStringLiteral("[group]"), QStringLiteral("tab\there"), QStringLiteral("\xF0\x9F\x8E\xAE pad"),
+            QStringLiteral("beta"),    QStringLiteral("Beta"),       QStringLiteral("alpha server"),
+            QStringLiteral("a=b"),     QStringLiteral("semi;colon"), QStringLiteral("#hash"),
+            QStringLiteral("100%"),    QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
+            QStringLiteral("Сервер"),  QStringLiteral("ёлка"),       QStringLiteral(" padded "),
+            QStringLiteral("[group]"), QStringLiteral("tab\there"),  QStringLiteral("\xF0\x9F\x8E\xAE pad"),
         };
         QStringList sorted = names;
         std::sort(sorted.begin(), sorted.end()); // QString orders by UTF-16 code units
@@ -209,7 +212,7 @@ private slots:
         MessageBoxCatcher messages;
         window.addServer(name, QStringLiteral("key"));
         QCOMPARE(messages.texts.size(), 1);
-        QCOMPARE(items(selector(window)), QStringList{QStringLiteral("kept")});
+        QCOMPARE(items(selector(window)), QStringList {QStringLiteral("kept")});
         QCOMPARE(storedServers(), before);
     }
 
@@ -272,7 +275,7 @@ private slots:
                {QStringLiteral("Servers/top"), hereCipher().encipherText(QStringLiteral("t"))}});
         {
             MainWindow window;
-            QCOMPARE(items(selector(window)), QStringList{QStringLiteral("top")});
+            QCOMPARE(items(selector(window)), QStringList {QStringLiteral("top")});
         }
         QSettings settings(path(), QSettings::IniFormat);
         QCOMPARE(settings.value(QStringLiteral("Servers/eu/1")).toString(), QStringLiteral("nested"));
@@ -296,15 +299,24 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("name") << "api.example" << "api.example" << 443 << true;
-        QTest::newRow("name and port") << "127.0.0.1:8443" << "127.0.0.1" << 8443 << true;
-        QTest::newRow("IPv6 and port") << "[::1]:9000" << "::1" << 9000 << true;
-        QTest::newRow("port zero") << "api.example:0" << "" << 0 << false;
-        QTest::newRow("port too big") << "api.example:65536" << "" << 0 << false;
-        QTest::newRow("empty port") << "api.example:" << "" << 0 << false;
-        QTest::newRow("path") << "api.example/x" << "" << 0 << false;
-        QTest::newRow("no name") << ":443" << "" << 0 << false;
-        QTest::newRow("open bracket") << "[::1" << "" << 0 << false;
+        QTest::newRow("name") << "api.example"
+                              << "api.example" << 443 << true;
+        QTest::newRow("name and port") << "127.0.0.1:8443"
+                                       << "127.0.0.1" << 8443 << true;
+        QTest::newRow("IPv6 and port") << "[::1]:9000"
+                                       << "::1" << 9000 << true;
+        QTest::newRow("port zero") << "api.example:0"
+                                   << "" << 0 << false;
+        QTest::newRow("port too big") << "api.example:65536"
+                                      << "" << 0 << false;
+        QTest::newRow("empty port") << "api.example:"
+                                    << "" << 0 << false;
+        QTest::newRow("path") << "api.example/x"
+                              << "" << 0 << false;
+        QTest::newRow("no name") << ":443"
+                                 << "" << 0 << false;
+        QTest::newRow("open bracket") << "[::1"
+                                      << "" << 0 << false;
     }
 
     void apiHostEntries()

@@ -44,8 +44,7 @@ quint8 keyByte(quint64 key, qsizetype i)
 }
 
 // Version, flags, then random byte + field + payload chained with the key.
-QByteArray handRecord(quint64 key, quint8 flags, quint8 random,
-                      const QByteArray &field, const QByteArray &payload)
+QByteArray handRecord(quint64 key, quint8 flags, quint8 random, const QByteArray &field, const QByteArray &payload)
 {
     const QByteArray body = char(random) + field + payload;
     QByteArray record;
@@ -79,7 +78,8 @@ std::optional<QByteArray> handRead(quint64 key, const QByteArray &record)
 class WarningCapture
 {
 public:
-    WarningCapture() : previous(qInstallMessageHandler(&WarningCapture::handle))
+    WarningCapture()
+        : previous(qInstallMessageHandler(&WarningCapture::handle))
     {
         warnings().clear();
     }
@@ -92,7 +92,7 @@ public:
     }
 
 private:
-    static void handle(QtMsgType type, const QMessageLogContext &, const QString &message)
+    static void handle(QtMsgType type, const QMessageLogContext & /*context*/, const QString &message)
     {
         if (type == QtWarningMsg)
             warnings() << message;
@@ -127,10 +127,10 @@ private slots:
     {
         QFETCH(QByteArray, plain);
         StringCipher cipher(Key);
-        for (auto compression : {StringCipher::CompressionWhenShorter,
-                                 StringCipher::CompressionAlways, StringCipher::CompressionNever}) {
-            for (auto integrity : {StringCipher::IntegrityNone, StringCipher::IntegrityChecksum,
-                                   StringCipher::IntegrityDigest}) {
+        for (auto compression :
+             {StringCipher::CompressionWhenShorter, StringCipher::CompressionAlways, StringCipher::CompressionNever}) {
+            for (auto integrity :
+                 {StringCipher::IntegrityNone, StringCipher::IntegrityChecksum, StringCipher::IntegrityDigest}) {
                 cipher.setCompressionPolicy(compression);
                 cipher.setIntegrityPolicy(integrity);
                 QCOMPARE(cipher.decipherBytes(cipher.encipherBytes(plain)), plain);
@@ -172,8 +172,7 @@ private slots:
         QTest::newRow("empty") << 0 << 1 << QByteArray() << 0x02 << 5;
         QTest::newRow("short text") << 0 << 1 << QByteArray("api-key-42") << 0x02 << 3 + 2 + 10;
         // qCompress gives exactly 15 bytes for it: not shorter, so stored plain.
-        QTest::newRow("compresses to same length")
-                << 0 << 1 << QByteArray(15, 'a') << 0x02 << 3 + 2 + 15;
+        QTest::newRow("compresses to same length") << 0 << 1 << QByteArray(15, 'a') << 0x02 << 3 + 2 + 15;
         QTest::newRow("long repetitive") << 0 << 1 << repetitive << 0x03 << -1;
         QTest::newRow("never compress") << 2 << 1 << repetitive << 0x02 << 3 + 2 + 2000;
         QTest::newRow("always compress empty") << 1 << 1 << QByteArray() << 0x03 << 3 + 2 + 4;
@@ -222,14 +221,12 @@ private slots:
 
         StringCipher cipher(Key);
         // 03 02, then random 00 and CRC 0000 chained: EF, CD^EF, AB^22.
-        QCOMPARE(handRecord(Key, 0x02, 0x00, crcField(QByteArray()), QByteArray()).toBase64(),
-                 QByteArray("AwLvIok="));
+        QCOMPARE(handRecord(Key, 0x02, 0x00, crcField(QByteArray()), QByteArray()).toBase64(), QByteArray("AwLvIok="));
         QCOMPARE(cipher.decipherText("AwLvIok="), QString());
         QCOMPARE(cipher.lastError(), StringCipher::ErrorNone);
 
         const QByteArray apiKey = QStringLiteral("Ключ-API 7f3a09c1").toUtf8();
-        QCOMPARE(cipher.decipherBytes(handRecord(Key, 0x02, 0x5A, crcField(apiKey), apiKey)),
-                 apiKey);
+        QCOMPARE(cipher.decipherBytes(handRecord(Key, 0x02, 0x5A, crcField(apiKey), apiKey)), apiKey);
         const QByteArray packed = qCompress(QByteArray("map ").repeated(200), 9);
         QCOMPARE(cipher.decipherBytes(handRecord(Key, 0x03, 0xA5, crcField(packed), packed)),
                  QByteArray("map ").repeated(200));
@@ -266,8 +263,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, BadVersionWarning);
         cipher.decipherBytes("\x04\x02\x01");
         WarningCapture capture;
-        for (const QByteArray &record :
-             {QByteArray(), QByteArray("\x03"), QByteArray("\x03\x02")}) {
+        for (const QByteArray &record : {QByteArray(), QByteArray("\x03"), QByteArray("\x03\x02")}) {
             QVERIFY(cipher.decipherBytes(record).isEmpty());
             QCOMPARE(cipher.lastError(), StringCipher::ErrorUnknownVersion);
         }
@@ -282,8 +278,7 @@ private slots:
         QTest::addColumn<QString>("text");
         const QByteArray good = StringCipher(Key).encipherBytes("key");
         for (int version : {0x00, 0x02, 0x04, 0x83}) {
-            QTest::addRow("version %02x", version)
-                    << QString::fromLatin1((char(version) + good.mid(1)).toBase64());
+            QTest::addRow("version %02x", version) << QString::fromLatin1((char(version) + good.mid(1)).toBase64());
         }
         QTest::newRow("plain API key") << QStringLiteral("abcdef123456");
     }
@@ -323,15 +318,11 @@ private slots:
         const QByteArray packed = qCompress(text.repeated(50), 9);
         QTest::newRow("digest") << handRecord(Key, 0x04, 0x33, sha1(text), text) << text;
         QTest::newRow("no integrity") << handRecord(Key, 0x00, 0x33, {}, text) << text;
-        QTest::newRow("high bits, checksum")
-                << handRecord(Key, 0xFA, 0x33, crcField(text), text) << text;
+        QTest::newRow("high bits, checksum") << handRecord(Key, 0xFA, 0x33, crcField(text), text) << text;
         QTest::newRow("high bits only") << handRecord(Key, 0x80, 0x33, {}, text) << text;
-        QTest::newRow("checksum and digest")
-                << handRecord(Key, 0x06, 0x33, crcField(text), text) << text;
-        QTest::newRow("compressed, digest")
-                << handRecord(Key, 0x05, 0x33, sha1(packed), packed) << text.repeated(50);
-        QTest::newRow("compressed, no integrity")
-                << handRecord(Key, 0x01, 0x33, {}, packed) << text.repeated(50);
+        QTest::newRow("checksum and digest") << handRecord(Key, 0x06, 0x33, crcField(text), text) << text;
+        QTest::newRow("compressed, digest") << handRecord(Key, 0x05, 0x33, sha1(packed), packed) << text.repeated(50);
+        QTest::newRow("compressed, no integrity") << handRecord(Key, 0x01, 0x33, {}, packed) << text.repeated(50);
     }
 
     void flagsTheWriterNeverSets()
@@ -375,9 +366,8 @@ private slots:
         StringCipher cipher(Key);
         // Only the first text has Base64 characters; they decode to a non-record.
         QTest::ignoreMessage(QtWarningMsg, BadVersionWarning);
-        for (const QString &text :
-             {QStringLiteral("не base64 вообще!"), QStringLiteral("%%%%====="),
-              QString(10000, QLatin1Char('?')), QStringLiteral("\u0000\uffff")}) {
+        for (const QString &text : {QStringLiteral("не base64 вообще!"), QStringLiteral("%%%%====="),
+                                    QString(10000, QLatin1Char('?')), QStringLiteral("\u0000\uffff")}) {
             QVERIFY(cipher.decipherText(text).isEmpty());
         }
 

@@ -77,8 +77,7 @@ int PlayerItem::compareTexts(const QString &a, const QString &b)
         const QStringView runA = takeRun(a, i);
         const QStringView runB = takeRun(b, j);
         const bool bothDigits = runA.front().isDigit() && runB.front().isDigit();
-        const int order = bothDigits ? compareDigitRuns(runA, runB)
-                                     : runA.compare(runB, Qt::CaseInsensitive);
+        const int order = bothDigits ? compareDigitRuns(runA, runB) : runA.compare(runB, Qt::CaseInsensitive);
         if (order != 0)
             return order;
         i += runA.size();

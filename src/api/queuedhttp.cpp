@@ -28,8 +28,7 @@ QByteArray escapeUnsafeBytes(const QByteArray &text)
     return escaped;
 }
 
-QUrl requestUrl(const QString &hostName, QueuedHttp::ConnectionMode mode, quint16 port,
-                const QByteArray &path)
+QUrl requestUrl(const QString &hostName, QueuedHttp::ConnectionMode mode, quint16 port, const QByteArray &path)
 {
     const bool https = mode == QueuedHttp::ConnectionModeHttps;
     QUrl url;
@@ -59,22 +58,19 @@ bool isTransportFailure(const QNetworkReply *reply)
     const QNetworkReply::NetworkError error = reply->error();
     if (error == QNetworkReply::NoError)
         return false;
-    const bool gotHttpStatus =
-            reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    const bool contentError = error >= QNetworkReply::ContentAccessDenied
-            && error <= QNetworkReply::UnknownContentError
-            && error != QNetworkReply::ContentReSendError;
-    const bool serverError = error >= QNetworkReply::InternalServerError
-            && error <= QNetworkReply::UnknownServerError;
+    const bool gotHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    const bool contentError = error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError
+        && error != QNetworkReply::ContentReSendError;
+    const bool serverError = error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
     return !(gotHttpStatus && (contentError || serverError));
 }
 
 } // namespace
 
 QueuedHttp::QueuedHttp(QObject *parent)
-    : QObject(parent),
-      m_manager(new QNetworkAccessManager(this)),
-      m_sslConfiguration(QSslConfiguration::defaultConfiguration())
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+    , m_sslConfiguration(QSslConfiguration::defaultConfiguration())
 {
     // Redirects are replies like any other, handed to the caller unfollowed.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -188,9 +184,8 @@ void QueuedHttp::startNext()
 
 void QueuedHttp::applySocket(const Operation &operation)
 {
-    const QSslConfiguration configuration = operation.socket
-            ? operation.socket->sslConfiguration()
-            : QSslConfiguration::defaultConfiguration();
+    const QSslConfiguration configuration
+        = operation.socket ? operation.socket->sslConfiguration() : QSslConfiguration::defaultConfiguration();
     // Open connections were made under the old settings and must not be reused.
     if (configuration != m_sslConfiguration)
         m_manager->clearConnectionCache();
@@ -240,7 +235,7 @@ void QueuedHttp::onReplyFinished()
     // Announce from a fresh event loop turn rather than from inside the
     // reply's own signal, so a handler may even delete this client.
     QMetaObject::invokeMethod(
-            this, [this, error, body] { finishCurrent(error, body); }, Qt::QueuedConnection);
+        this, [this, error, body] { finishCurrent(error, body); }, Qt::QueuedConnection);
 }
 
 void QueuedHttp::onDeadline()

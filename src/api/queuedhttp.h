@@ -35,8 +35,7 @@ public:
     // runs. A null (or meanwhile deleted) socket means Qt's default settings.
     int setSocket(QSslSocket *socket);
     // Port 0 means the mode's default port (80 or 443).
-    int setHost(const QString &hostName, ConnectionMode mode = ConnectionModeHttp,
-                quint16 port = 0);
+    int setHost(const QString &hostName, ConnectionMode mode = ConnectionModeHttp, quint16 port = 0);
     // GET of an already percent-encoded path with optional query, sent as
     // given. A GET queued before any setHost() ends with the error flag set.
     int get(const QByteArray &path);

@@ -39,8 +39,7 @@ int clampToInt(double number)
 
 int clampToInt(qlonglong number)
 {
-    return int(qBound(qlonglong(std::numeric_limits<int>::min()), number,
-                      qlonglong(std::numeric_limits<int>::max())));
+    return int(qBound(qlonglong(std::numeric_limits<int>::min()), number, qlonglong(std::numeric_limits<int>::max())));
 }
 
 } // namespace

@@ -33,7 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
         tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + apiEndpoint.caCertificates);
         sslSocket->setSslConfiguration(tls);
     }
-    connect(http, SIGNAL(requestFinished(int,bool)), this, SLOT(httpRequestFinished(int,bool)));
+    connect(http, SIGNAL(requestFinished(int, bool)), this, SLOT(httpRequestFinished(int, bool)));
 
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(getStatus()));
     connect(ui->pushButton_4, SIGNAL(clicked()), this, SLOT(getStart()));
@@ -72,8 +72,8 @@ void MainWindow::createTrayIcon()
 {
     trayIcon = new QSystemTrayIcon(this);
     trayIcon->setIcon(QIcon(QStringLiteral(":/games.png")));
-    connect(trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)),
-            this, SLOT(clickTray(QSystemTrayIcon::ActivationReason)));
+    connect(trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
+            SLOT(clickTray(QSystemTrayIcon::ActivationReason)));
     trayIcon->setVisible(true);
 }
 

@@ -92,8 +92,8 @@ void MainWindow::readSettings()
         const QString token = cipher.decipherText(record);
         // A record of this machine deciphers cleanly; anything else (another
         // machine's key, a hand-edited value) is kept as it is for the save.
-        const bool deciphered = cipher.lastError() == StringCipher::ErrorNone
-                && QByteArray::fromBase64(record.toLatin1()).size() >= 3;
+        const bool deciphered
+            = cipher.lastError() == StringCipher::ErrorNone && QByteArray::fromBase64(record.toLatin1()).size() >= 3;
         if (!deciphered)
             undecipheredRecords.insert(name, record);
         servers.insert(name, token);
@@ -130,8 +130,8 @@ void MainWindow::saveSettings()
     StringCipher cipher = machineCipher(getMacAddress());
     for (auto it = servers.cbegin(); it != servers.cend(); ++it) {
         const auto kept = undecipheredRecords.constFind(it.key());
-        settings.setValue(it.key(), kept != undecipheredRecords.cend() ? kept.value()
-                                                                        : cipher.encipherText(it.value()));
+        settings.setValue(it.key(),
+                          kept != undecipheredRecords.cend() ? kept.value() : cipher.encipherText(it.value()));
     }
     settings.endGroup();
 

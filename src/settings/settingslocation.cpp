@@ -9,12 +9,12 @@ QString &overriddenDirectory()
     static QString directory;
     return directory;
 }
-}
+} // namespace
 
 QString SettingsLocation::filePath()
 {
-    const QString directory = overriddenDirectory().isEmpty() ? QCoreApplication::applicationDirPath()
-                                                              : overriddenDirectory();
+    const QString directory
+        = overriddenDirectory().isEmpty() ? QCoreApplication::applicationDirPath() : overriddenDirectory();
     return directory + QDir::separator() + QStringLiteral("setting.ini");
 }
 

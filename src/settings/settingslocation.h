@@ -7,4 +7,4 @@
 namespace SettingsLocation {
 QString filePath();
 void setDirectory(const QString &directory); // empty: beside the executable again
-}
+} // namespace SettingsLocation

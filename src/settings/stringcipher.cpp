@@ -7,7 +7,7 @@
 namespace {
 
 const char RecordVersion = 0x03;
-const int HeaderSize = 2;   // version and flags, stored in clear
+const int HeaderSize = 2; // version and flags, stored in clear
 const int MinRecordSize = HeaderSize + 1;
 
 const quint8 FlagCompressed = 0x01;
@@ -63,8 +63,7 @@ void chainForward(QByteArray &body, const QByteArray &keyBytes)
 {
     quint8 previous = 0;
     for (qsizetype i = 0; i < body.size(); ++i) {
-        const quint8 enciphered =
-                quint8(body.at(i)) ^ quint8(keyBytes.at(i % keyBytes.size())) ^ previous;
+        const quint8 enciphered = quint8(body.at(i)) ^ quint8(keyBytes.at(i % keyBytes.size())) ^ previous;
         body[i] = char(enciphered);
         previous = enciphered;
     }
@@ -117,12 +116,11 @@ QByteArray uncompressPayload(const QByteArray &payload)
 } // namespace
 
 StringCipher::StringCipher()
-    : key(0),
-      compressionPolicy(CompressionWhenShorter),
-      integrityPolicy(IntegrityChecksum),
-      errorState(ErrorNone)
-{
-}
+    : key(0)
+    , compressionPolicy(CompressionWhenShorter)
+    , integrityPolicy(IntegrityChecksum)
+    , errorState(ErrorNone)
+{ }
 
 StringCipher::StringCipher(quint64 key)
     : StringCipher()

@@ -17,24 +17,11 @@
 class StringCipher
 {
 public:
-    enum CompressionPolicy {
-        CompressionWhenShorter = 0,
-        CompressionAlways = 1,
-        CompressionNever = 2
-    };
+    enum CompressionPolicy { CompressionWhenShorter = 0, CompressionAlways = 1, CompressionNever = 2 };
 
-    enum IntegrityPolicy {
-        IntegrityNone = 0,
-        IntegrityChecksum = 1,
-        IntegrityDigest = 2
-    };
+    enum IntegrityPolicy { IntegrityNone = 0, IntegrityChecksum = 1, IntegrityDigest = 2 };
 
-    enum Error {
-        ErrorNone = 0,
-        ErrorNoKeySet = 1,
-        ErrorUnknownVersion = 2,
-        ErrorIntegrityFailed = 3
-    };
+    enum Error { ErrorNone = 0, ErrorNoKeySet = 1, ErrorUnknownVersion = 2, ErrorIntegrityFailed = 3 };
 
     StringCipher();
     explicit StringCipher(quint64 key);

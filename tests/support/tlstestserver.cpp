@@ -12,16 +12,26 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -38,23 +48,21 @@ QByteArray headerValue(const QList<QByteArray> &headerLines, const QByteArray &n
 } // namespace
 
 TlsTestServer::TlsTestServer(QObject *parent)
-    : QObject(parent),
-      m_server(new QSslServer(this)),
-      m_handler([](const QByteArray &target) {
-          TlsTestReply reply;
-          reply.body = target;
-          return reply;
-      })
+    : QObject(parent)
+    , m_server(new QSslServer(this))
+    , m_handler([](const QByteArray &target) {
+        TlsTestReply reply;
+        reply.body = target;
+        return reply;
+    })
 {
     connect(m_server, &QSslServer::startedEncryptionHandshake, this, [this] { ++m_connections; });
-    connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
-            &TlsTestServer::acceptConnections);
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &TlsTestServer::acceptConnections);
 }
 
 TlsTestServer::~TlsTestServer() = default;
 
-bool TlsTestServer::start(const QString &certificatePath, const QString &keyPath,
-                          const QHostAddress &address)
+bool TlsTestServer::start(const QString &certificatePath, const QString &keyPath, const QHostAddress &address)
 {
     QFile certificateFile(certificatePath);
     QFile keyFile(keyPath);
@@ -157,10 +165,9 @@ void TlsTestServer::serve(QSslSocket *socket)
             buffer.clear();
             return;
         }
-        const bool close =
-                headerValue(headerLines, "Connection").compare("close", Qt::CaseInsensitive) == 0;
-        QByteArray response = "HTTP/1.1 " + QByteArray::number(reply.status) + ' '
-                + reasonPhrase(reply.status) + "\r\n";
+        const bool close = headerValue(headerLines, "Connection").compare("close", Qt::CaseInsensitive) == 0;
+        QByteArray response
+            = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
         response += "Content-Type: application/json\r\n";
         for (const auto &header : reply.headers)
             response += header.first + ": " + header.second + "\r\n";

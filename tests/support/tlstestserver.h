@@ -47,7 +47,7 @@ public:
     QList<QByteArray> requestLines() const; // e.g. "GET /x?y=1 HTTP/1.1"
     QList<QByteArray> targets() const;
     int connectionCount() const; // TCP connections accepted
-    int handshakeCount() const;  // TLS handshakes completed
+    int handshakeCount() const; // TLS handshakes completed
 
 signals:
     void requestReceived(const QByteArray &target);

@@ -37,14 +37,12 @@ void writeToStandardError(const QString &line)
 } // namespace
 
 ApiHttpsServer::ApiHttpsServer(HostingApi &api, QObject *parent)
-    : QAbstractHttpServer(parent),
-      m_router(api),
-      m_logSink(writeToStandardError)
-{
-}
+    : QAbstractHttpServer(parent)
+    , m_router(api)
+    , m_logSink(writeToStandardError)
+{ }
 
-quint16 ApiHttpsServer::listenOnLoopback(const QSslCertificate &certificate, const QSslKey &key,
-                                         quint16 port)
+quint16 ApiHttpsServer::listenOnLoopback(const QSslCertificate &certificate, const QSslKey &key, quint16 port)
 {
     sslSetup(certificate, key);
     return listen(QHostAddress::LocalHost, port);
@@ -58,22 +56,20 @@ void ApiHttpsServer::setLogSink(std::function<void(const QString &)> sink)
 QString ApiHttpsServer::logLine(const QDateTime &time, const ApiReply &reply)
 {
     return QStringLiteral("%1 %2 %3 %4")
-            .arg(time.toString(Qt::ISODateWithMs), loggableKind(reply.queryKind))
-            .arg(reply.httpStatus)
-            .arg(reply.serverName.isEmpty() ? QStringLiteral("-") : reply.serverName);
+        .arg(time.toString(Qt::ISODateWithMs), loggableKind(reply.queryKind))
+        .arg(reply.httpStatus)
+        .arg(reply.serverName.isEmpty() ? QStringLiteral("-") : reply.serverName);
 }
 
 bool ApiHttpsServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     const QUrl url = request.url();
-    const ApiReply reply =
-            m_router.answer(request.method() == QHttpServerRequest::Method::Get, url.path(),
-                              url.query(QUrl::FullyEncoded).toLatin1());
+    const ApiReply reply = m_router.answer(request.method() == QHttpServerRequest::Method::Get, url.path(),
+                                           url.query(QUrl::FullyEncoded).toLatin1());
 
     makeResponder(request, socket)
-            .write(QJsonDocument(reply.body).toJson(QJsonDocument::Compact),
-                   {{"Content-Type", "application/json"}},
-                   static_cast<QHttpServerResponder::StatusCode>(reply.httpStatus));
+        .write(QJsonDocument(reply.body).toJson(QJsonDocument::Compact), {{"Content-Type", "application/json"}},
+               static_cast<QHttpServerResponder::StatusCode>(reply.httpStatus));
     if (m_logSink)
         m_logSink(logLine(QDateTime::currentDateTime(), reply));
     return true;

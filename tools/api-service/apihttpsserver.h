@@ -22,8 +22,7 @@ public:
 
     // Serves HTTPS on 127.0.0.1 only. Port 0 picks a free one. Returns the
     // port listened on, or 0 on failure.
-    quint16 listenOnLoopback(const QSslCertificate &certificate, const QSslKey &key,
-                             quint16 port);
+    quint16 listenOnLoopback(const QSslCertificate &certificate, const QSslKey &key, quint16 port);
 
     // Where log lines go; standard error unless set.
     void setLogSink(std::function<void(const QString &)> sink);

@@ -9,19 +9,20 @@
 
 namespace DemoServers {
 
-struct Entry {
-    const char *name;   // UTF-8
+struct Entry
+{
+    const char *name; // UTF-8
     const char *apiKey; // ASCII
 };
 
 // Running, open to everyone.
-inline constexpr Entry NorthFort{"Северный форт", "nR4+kq/Tz8Wm1Lx="};
+inline constexpr Entry NorthFort {"Северный форт", "nR4+kq/Tz8Wm1Lx="};
 
 // Switched off.
-inline constexpr Entry HarborNight{"Ночная гавань", "Bq93xVe7LsPd0aHk"};
+inline constexpr Entry HarborNight {"Ночная гавань", "Bq93xVe7LsPd0aHk"};
 
 // Running, protected by a password.
-inline constexpr Entry PrivateClub{"Закрытый клуб", "c7/Yp+2mQ/9eRt=="};
+inline constexpr Entry PrivateClub {"Закрытый клуб", "c7/Yp+2mQ/9eRt=="};
 
 inline constexpr Entry All[] = {NorthFort, HarborNight, PrivateClub};
 

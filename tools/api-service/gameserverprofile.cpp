@@ -9,9 +9,8 @@ QList<GameServerProfile> demoServerProfiles()
     northFort.apiKey = QString::fromLatin1(DemoServers::NorthFort.apiKey);
     northFort.address = QStringLiteral("203.0.113.10");
     northFort.port = 27100;
-    northFort.maps = {QStringLiteral("forest_outpost"), QStringLiteral("canyon_run"),
-                      QStringLiteral("frozen_lake"), QStringLiteral("old_mill"),
-                      QStringLiteral("sky_bridge")};
+    northFort.maps = {QStringLiteral("forest_outpost"), QStringLiteral("canyon_run"), QStringLiteral("frozen_lake"),
+                      QStringLiteral("old_mill"), QStringLiteral("sky_bridge")};
     northFort.playerSlots = 16;
     northFort.typicalPlayers = 9;
     northFort.memoryQuotaMb = 1024;
@@ -24,8 +23,7 @@ QList<GameServerProfile> demoServerProfiles()
     harborNight.apiKey = QString::fromLatin1(DemoServers::HarborNight.apiKey);
     harborNight.address = QStringLiteral("203.0.113.24");
     harborNight.port = 27200;
-    harborNight.maps = {QStringLiteral("harbor_night"), QStringLiteral("dock_yard"),
-                        QStringLiteral("lighthouse")};
+    harborNight.maps = {QStringLiteral("harbor_night"), QStringLiteral("dock_yard"), QStringLiteral("lighthouse")};
     harborNight.playerSlots = 24;
     harborNight.typicalPlayers = 14;
     harborNight.memoryQuotaMb = 2048;
@@ -38,8 +36,8 @@ QList<GameServerProfile> demoServerProfiles()
     privateClub.apiKey = QString::fromLatin1(DemoServers::PrivateClub.apiKey);
     privateClub.address = QStringLiteral("203.0.113.37");
     privateClub.port = 27300;
-    privateClub.maps = {QStringLiteral("citadel"), QStringLiteral("glass_garden"),
-                        QStringLiteral("salt_mine"), QStringLiteral("citadel_night")};
+    privateClub.maps = {QStringLiteral("citadel"), QStringLiteral("glass_garden"), QStringLiteral("salt_mine"),
+                        QStringLiteral("citadel_night")};
     privateClub.playerSlots = 10;
     privateClub.typicalPlayers = 4;
     privateClub.password = true;

@@ -5,16 +5,17 @@
 
 // Fixed description of one rented game server: what it is called, how it is
 // reached and what it is allowed to use. The simulation changes none of it.
-struct GameServerProfile {
+struct GameServerProfile
+{
     enum class InitialPower { Off, Running };
 
     QString name;
     QString apiKey;
     QString address;
     int port = 0;
-    QStringList maps;        // the first one is the map it starts on
+    QStringList maps; // the first one is the map it starts on
     int playerSlots = 0;
-    int typicalPlayers = 0;  // how many players it tends to have while running
+    int typicalPlayers = 0; // how many players it tends to have while running
     bool password = false;
     int memoryQuotaMb = 0;
     int diskQuotaMb = 0;

@@ -14,13 +14,12 @@ const QString Cmd = QStringLiteral("cmd");
 
 ApiReply badRequest(const QString &message, const QString &kind = QString())
 {
-    return ApiReply{400, HostingApi::errorBody(QStringLiteral("bad_request"), message), kind, {}};
+    return ApiReply {400, HostingApi::errorBody(QStringLiteral("bad_request"), message), kind, {}};
 }
 
 QJsonObject okBody(const QString &message)
 {
-    return QJsonObject{{QStringLiteral("result"), QStringLiteral("ok")},
-                       {QStringLiteral("message"), message}};
+    return QJsonObject {{QStringLiteral("result"), QStringLiteral("ok")}, {QStringLiteral("message"), message}};
 }
 
 QJsonObject outcomeBody(SimulatedServer::Outcome outcome, const QString &doneMessage)
@@ -32,14 +31,11 @@ QJsonObject outcomeBody(SimulatedServer::Outcome outcome, const QString &doneMes
         return HostingApi::errorBody(QStringLiteral("already_started"),
                                      QStringLiteral("The server is already started"));
     case SimulatedServer::Outcome::AlreadyOff:
-        return HostingApi::errorBody(QStringLiteral("already_off"),
-                                     QStringLiteral("The server is already off"));
+        return HostingApi::errorBody(QStringLiteral("already_off"), QStringLiteral("The server is already off"));
     case SimulatedServer::Outcome::NotRunning:
-        return HostingApi::errorBody(QStringLiteral("not_running"),
-                                     QStringLiteral("The server is not running"));
+        return HostingApi::errorBody(QStringLiteral("not_running"), QStringLiteral("The server is not running"));
     case SimulatedServer::Outcome::UnknownMap:
-        return HostingApi::errorBody(QStringLiteral("unknown_map"),
-                                     QStringLiteral("No such map on this server"));
+        return HostingApi::errorBody(QStringLiteral("unknown_map"), QStringLiteral("No such map on this server"));
     }
     return {};
 }
@@ -49,21 +45,20 @@ QJsonObject statusBody(const SimulatedServer &server)
     const GameServerProfile &profile = server.profile();
     QJsonArray players;
     for (const Player &player : server.roster().players()) {
-        players.append(QJsonObject{{QStringLiteral("name"), player.name},
-                                   {QStringLiteral("score"), player.score},
-                                   {QStringLiteral("time"), playTimeText(player, server.nowMs())}});
+        players.append(QJsonObject {{QStringLiteral("name"), player.name},
+                                    {QStringLiteral("score"), player.score},
+                                    {QStringLiteral("time"), playTimeText(player, server.nowMs())}});
     }
-    const QJsonObject about{{QStringLiteral("name"), profile.name},
-                            {QStringLiteral("map"), server.currentMap()},
-                            {QStringLiteral("players"), QString::number(server.roster().count())},
-                            {QStringLiteral("playersmax"), QString::number(profile.playerSlots)},
-                            {QStringLiteral("password"), profile.password}};
-    const QJsonObject address{{QStringLiteral("ip"), profile.address},
-                              {QStringLiteral("c_port"), profile.port}};
-    return QJsonObject{{QStringLiteral("online"), int(server.power())},
-                       {QStringLiteral("data"), QJsonObject{{QStringLiteral("s"), about},
-                                                            {QStringLiteral("b"), address},
-                                                            {QStringLiteral("p"), players}}}};
+    const QJsonObject about {{QStringLiteral("name"), profile.name},
+                             {QStringLiteral("map"), server.currentMap()},
+                             {QStringLiteral("players"), QString::number(server.roster().count())},
+                             {QStringLiteral("playersmax"), QString::number(profile.playerSlots)},
+                             {QStringLiteral("password"), profile.password}};
+    const QJsonObject address {{QStringLiteral("ip"), profile.address}, {QStringLiteral("c_port"), profile.port}};
+    return QJsonObject {
+        {QStringLiteral("online"), int(server.power())},
+        {QStringLiteral("data"),
+         QJsonObject {{QStringLiteral("s"), about}, {QStringLiteral("b"), address}, {QStringLiteral("p"), players}}}};
 }
 
 QString megabytes(int mb)
@@ -74,16 +69,16 @@ QString megabytes(int mb)
 QJsonObject resourcesBody(const SimulatedServer &server)
 {
     const ResourceFigures figures = server.resources();
-    return QJsonObject{{QStringLiteral("cpu_proc"), figures.cpuPercent},
-                       {QStringLiteral("mem_proc"), figures.memoryPercent()},
-                       {QStringLiteral("players_proc"), figures.playersPercent()},
-                       {QStringLiteral("disk_proc"), figures.diskPercent()},
-                       {QStringLiteral("mem_used"), megabytes(figures.memoryUsedMb)},
-                       {QStringLiteral("mem_quota"), megabytes(figures.memoryQuotaMb)},
-                       {QStringLiteral("players"), QString::number(figures.players)},
-                       {QStringLiteral("players_max"), QString::number(figures.playerSlots)},
-                       {QStringLiteral("disk_used"), megabytes(figures.diskUsedMb)},
-                       {QStringLiteral("disk_quota"), megabytes(figures.diskQuotaMb)}};
+    return QJsonObject {{QStringLiteral("cpu_proc"), figures.cpuPercent},
+                        {QStringLiteral("mem_proc"), figures.memoryPercent()},
+                        {QStringLiteral("players_proc"), figures.playersPercent()},
+                        {QStringLiteral("disk_proc"), figures.diskPercent()},
+                        {QStringLiteral("mem_used"), megabytes(figures.memoryUsedMb)},
+                        {QStringLiteral("mem_quota"), megabytes(figures.memoryQuotaMb)},
+                        {QStringLiteral("players"), QString::number(figures.players)},
+                        {QStringLiteral("players_max"), QString::number(figures.playerSlots)},
+                        {QStringLiteral("disk_used"), megabytes(figures.diskUsedMb)},
+                        {QStringLiteral("disk_quota"), megabytes(figures.diskQuotaMb)}};
 }
 
 QJsonObject consoleBody(const SimulatedServer &server, const QString &command)
@@ -91,22 +86,20 @@ QJsonObject consoleBody(const SimulatedServer &server, const QString &command)
     const ConsoleAnswer answer = runConsoleCommand(server, command);
     if (!answer.ok)
         return HostingApi::errorBody(answer.error, answer.text);
-    return QJsonObject{{QStringLiteral("result"), QStringLiteral("ok")},
-                       {QStringLiteral("command"), command.trimmed()},
-                       {QStringLiteral("output"), answer.text}};
+    return QJsonObject {{QStringLiteral("result"), QStringLiteral("ok")},
+                        {QStringLiteral("command"), command.trimmed()},
+                        {QStringLiteral("output"), answer.text}};
 }
 
 } // namespace
 
-HostingApi::HostingApi(const QList<GameServerProfile> &profiles, const Options &options,
-                       Clock clock)
+HostingApi::HostingApi(const QList<GameServerProfile> &profiles, const Options &options, Clock clock)
     : m_clock(std::move(clock))
 {
     const qint64 now = m_clock();
     quint32 seed = options.seed;
     for (const GameServerProfile &profile : profiles) {
-        m_servers.push_back(
-                std::make_unique<SimulatedServer>(profile, seed, options.startDelayMs, now));
+        m_servers.push_back(std::make_unique<SimulatedServer>(profile, seed, options.startDelayMs, now));
         seed += 0x9E3779B9u; // keep the servers' dice apart
     }
 }
@@ -115,19 +108,18 @@ HostingApi::~HostingApi() = default;
 
 const QStringList &HostingApi::queryKinds()
 {
-    static const QStringList kinds{
-            QStringLiteral("status"),      QStringLiteral("start"),
-            QStringLiteral("stop"),        QStringLiteral("restart"),
-            QStringLiteral("getmaps"),     QStringLiteral("getresources"),
-            QStringLiteral("changelevel"), QStringLiteral("consolecmd")};
+    static const QStringList kinds {QStringLiteral("status"),      QStringLiteral("start"),
+                                    QStringLiteral("stop"),        QStringLiteral("restart"),
+                                    QStringLiteral("getmaps"),     QStringLiteral("getresources"),
+                                    QStringLiteral("changelevel"), QStringLiteral("consolecmd")};
     return kinds;
 }
 
 QJsonObject HostingApi::errorBody(const QString &error, const QString &message)
 {
-    return QJsonObject{{QStringLiteral("result"), QStringLiteral("error")},
-                       {QStringLiteral("error"), error},
-                       {QStringLiteral("message"), message}};
+    return QJsonObject {{QStringLiteral("result"), QStringLiteral("error")},
+                        {QStringLiteral("error"), error},
+                        {QStringLiteral("message"), message}};
 }
 
 ApiReply HostingApi::handle(const QueryParameters &parameters)
@@ -163,8 +155,7 @@ ApiReply HostingApi::handle(const QueryParameters &parameters)
     } else if (kind == QLatin1String("restart")) {
         reply.body = outcomeBody(server->restart(), QStringLiteral("The server is restarting"));
     } else if (kind == QLatin1String("getmaps")) {
-        reply.body = QJsonObject{
-                {QStringLiteral("maps"), QJsonArray::fromStringList(server->profile().maps)}};
+        reply.body = QJsonObject {{QStringLiteral("maps"), QJsonArray::fromStringList(server->profile().maps)}};
     } else if (kind == QLatin1String("getresources")) {
         reply.body = resourcesBody(*server);
     } else if (kind == QLatin1String("changelevel")) {

@@ -11,10 +11,11 @@
 
 class SimulatedServer;
 
-struct ApiReply {
+struct ApiReply
+{
     int httpStatus = 200;
     QJsonObject body;
-    QString queryKind;  // as asked for, empty when the request named none
+    QString queryKind; // as asked for, empty when the request named none
     QString serverName; // the server the key belongs to, empty for an unknown key
 };
 
@@ -33,7 +34,8 @@ class HostingApi
 public:
     using Clock = std::function<qint64()>; // milliseconds, never going back
 
-    struct Options {
+    struct Options
+    {
         qint64 startDelayMs = 3000;
         quint32 seed = 0;
     };

@@ -28,7 +28,8 @@ constexpr qint64 DefaultStartDelayMs = 3000;
 
 enum ExitCode { Success = 0, RuntimeFailure = 1, UsageError = 2 };
 
-struct Settings {
+struct Settings
+{
     quint16 port = DefaultPort;
     QString certificateFile;
     QString keyFile;
@@ -45,36 +46,30 @@ void complain(const QString &message)
 std::optional<Settings> parseCommandLine(const QCoreApplication &app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-            "Local stand-in for the Valmora hosting web API (GET /api.php over HTTPS)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Local stand-in for the Valmora hosting web API (GET /api.php over HTTPS)."));
     parser.addHelpOption();
     const QCommandLineOption port(
-            QStringLiteral("port"),
-            QStringLiteral("Port on 127.0.0.1, 0 for any free one (default %1).").arg(DefaultPort),
-            QStringLiteral("N"));
-    const QCommandLineOption cert(QStringLiteral("cert"),
-                                  QStringLiteral("PEM certificate to serve with."),
+        QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1, 0 for any free one (default %1).").arg(DefaultPort),
+        QStringLiteral("N"));
+    const QCommandLineOption cert(QStringLiteral("cert"), QStringLiteral("PEM certificate to serve with."),
                                   QStringLiteral("FILE"));
-    const QCommandLineOption key(QStringLiteral("key"),
-                                 QStringLiteral("PEM private key of the certificate."),
+    const QCommandLineOption key(QStringLiteral("key"), QStringLiteral("PEM private key of the certificate."),
                                  QStringLiteral("FILE"));
-    const QCommandLineOption generate(
-            QStringLiteral("generate-cert"),
-            QStringLiteral("Create a self-signed certificate for localhost and 127.0.0.1, "
-                           "write %1 and %2 into DIR and serve with them.")
-                    .arg(QLatin1String(SelfSignedCertificate::CertificateFileName),
-                         QLatin1String(SelfSignedCertificate::KeyFileName)),
-            QStringLiteral("DIR"));
+    const QCommandLineOption generate(QStringLiteral("generate-cert"),
+                                      QStringLiteral("Create a self-signed certificate for localhost and 127.0.0.1, "
+                                                     "write %1 and %2 into DIR and serve with them.")
+                                          .arg(QLatin1String(SelfSignedCertificate::CertificateFileName),
+                                               QLatin1String(SelfSignedCertificate::KeyFileName)),
+                                      QStringLiteral("DIR"));
     const QCommandLineOption portFile(QStringLiteral("port-file"),
                                       QStringLiteral("Write the port into FILE once listening."),
                                       QStringLiteral("FILE"));
     const QCommandLineOption startDelay(
-            QStringLiteral("start-delay-ms"),
-            QStringLiteral("How long a server takes to start (default %1).")
-                    .arg(DefaultStartDelayMs),
-            QStringLiteral("MS"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed for a repeatable simulation."),
+        QStringLiteral("start-delay-ms"),
+        QStringLiteral("How long a server takes to start (default %1).").arg(DefaultStartDelayMs),
+        QStringLiteral("MS"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed for a repeatable simulation."),
                                   QStringLiteral("N"));
     parser.addOptions({port, cert, key, generate, portFile, startDelay, seed});
     parser.process(app);
@@ -139,8 +134,7 @@ QSslKey loadKey(const QByteArray &pem)
 bool writePortFile(const QString &path, quint16 port)
 {
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(port) + '\n') > 0
-            && file.commit();
+    return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(port) + '\n') > 0 && file.commit();
 }
 
 } // namespace
@@ -166,13 +160,12 @@ int main(int argc, char *argv[])
             return RuntimeFailure;
         }
         const QDir dir(settings->generateDirectory);
-        settings->certificateFile =
-                dir.filePath(QLatin1String(SelfSignedCertificate::CertificateFileName));
+        settings->certificateFile = dir.filePath(QLatin1String(SelfSignedCertificate::CertificateFileName));
         settings->keyFile = dir.filePath(QLatin1String(SelfSignedCertificate::KeyFileName));
     }
 
-    const QList<QSslCertificate> certificates =
-            QSslCertificate::fromData(readFile(settings->certificateFile), QSsl::Pem);
+    const QList<QSslCertificate> certificates
+        = QSslCertificate::fromData(readFile(settings->certificateFile), QSsl::Pem);
     const QSslKey key = loadKey(readFile(settings->keyFile));
     if (certificates.isEmpty() || key.isNull()) {
         complain(QStringLiteral("cannot read the certificate or its key"));
@@ -185,8 +178,7 @@ int main(int argc, char *argv[])
 
     // Watch for SIGINT/SIGTERM before anyone can learn the port.
     TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
-                     &QCoreApplication::quit);
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     ApiHttpsServer server(api);
     const quint16 port = server.listenOnLoopback(certificates.first(), key, settings->port);

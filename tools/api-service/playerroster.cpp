@@ -7,11 +7,9 @@
 namespace {
 
 const char *const NicknamePool[] = {
-    "Rook",     "Шмель",     "Nightjar", "Pixel",   "Барсук",    "Ghost_42",
-    "Lynx",     "Тихоня",    "Orca",     "Sparrow", "Гроза",     "Mole",
-    "Yeti",     "Квант",     "Vortex",   "Ёжик",    "Saber",     "Мирон",
-    "Blink",    "Капитан",   "Nova",     "Frost",   "Сова",      "Tinker",
-    "Zephyr",   "Лось",      "Bolt",     "Пилот",   "Comet",     "Rusty",
+    "Rook",  "Шмель", "Nightjar", "Pixel",  "Барсук", "Ghost_42", "Lynx",  "Тихоня", "Orca",  "Sparrow",
+    "Гроза", "Mole",  "Yeti",     "Квант",  "Vortex", "Ёжик",     "Saber", "Мирон",  "Blink", "Капитан",
+    "Nova",  "Frost", "Сова",     "Tinker", "Zephyr", "Лось",     "Bolt",  "Пилот",  "Comet", "Rusty",
 };
 constexpr int PoolSize = int(sizeof(NicknamePool) / sizeof(NicknamePool[0]));
 
@@ -24,8 +22,7 @@ bool chance(QRandomGenerator &rng, int percent)
 
 PlayerRoster::PlayerRoster(int playerSlots)
     : m_playerSlots(std::max(0, playerSlots))
-{
-}
+{ }
 
 void PlayerRoster::clear()
 {
@@ -63,7 +60,7 @@ void PlayerRoster::step(qint64 nowMs, int typicalPlayers, QRandomGenerator &rng)
 
 void PlayerRoster::join(qint64 joinedAtMs, int score, QRandomGenerator &rng)
 {
-    m_players.append(Player{freeName(rng), score, joinedAtMs});
+    m_players.append(Player {freeName(rng), score, joinedAtMs});
 }
 
 QString PlayerRoster::freeName(QRandomGenerator &rng) const
@@ -82,14 +79,13 @@ QString PlayerRoster::freeName(QRandomGenerator &rng) const
 
 bool PlayerRoster::isOn(const QString &name) const
 {
-    return std::any_of(m_players.cbegin(), m_players.cend(),
-                       [&](const Player &player) { return player.name == name; });
+    return std::any_of(m_players.cbegin(), m_players.cend(), [&](const Player &player) { return player.name == name; });
 }
 
 QString playTimeText(const Player &player, qint64 nowMs)
 {
     const qint64 seconds = std::max<qint64>(0, nowMs - player.joinedAtMs) / 1000;
     return QStringLiteral("%1:%2")
-            .arg(seconds / 60, 2, 10, QLatin1Char('0'))
-            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }

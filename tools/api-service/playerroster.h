@@ -5,7 +5,8 @@
 
 class QRandomGenerator;
 
-struct Player {
+struct Player
+{
     QString name;
     int score = 0;
     qint64 joinedAtMs = 0;

@@ -59,8 +59,7 @@ std::optional<QueryParameters> parseQueryString(QByteArrayView encoded)
 
         const qsizetype equals = pair.indexOf('=');
         const auto name = decodeQueryComponent(equals < 0 ? pair : pair.first(equals));
-        const auto value = decodeQueryComponent(equals < 0 ? QByteArrayView()
-                                                           : pair.sliced(equals + 1));
+        const auto value = decodeQueryComponent(equals < 0 ? QByteArrayView() : pair.sliced(equals + 1));
         if (!name || !value)
             return std::nullopt;
         if (!parameters.contains(*name))

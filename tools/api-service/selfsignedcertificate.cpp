@@ -14,8 +14,8 @@
 
 namespace {
 
-template<typename T, void (*Free)(T *)>
-struct Deleter {
+template<typename T, void (*Free)(T *)> struct Deleter
+{
     void operator()(T *p) const { Free(p); }
 };
 
@@ -41,20 +41,19 @@ bool setRandomSerial(X509 *certificate)
 {
     BigNumPtr serial(BN_new());
     return serial && BN_rand(serial.get(), 63, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) == 1
-            && BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(certificate));
+        && BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(certificate));
 }
 
 bool setSubjectAndIssuer(X509 *certificate)
 {
     X509_NAME *name = X509_get_subject_name(certificate);
     const auto add = [name](const char *field, const char *value) {
-        return X509_NAME_add_entry_by_txt(name, field, MBSTRING_UTF8,
-                                          reinterpret_cast<const unsigned char *>(value), -1, -1,
-                                          0) == 1;
+        return X509_NAME_add_entry_by_txt(name, field, MBSTRING_UTF8, reinterpret_cast<const unsigned char *>(value),
+                                          -1, -1, 0)
+            == 1;
     };
-    return add("O", "Valmora API service, local test")
-            && add("CN", "localhost")
-            && X509_set_issuer_name(certificate, name) == 1;
+    return add("O", "Valmora API service, local test") && add("CN", "localhost")
+        && X509_set_issuer_name(certificate, name) == 1;
 }
 
 QByteArray bioContents(BIO *bio)
@@ -75,8 +74,7 @@ QByteArray certificateToPem(X509 *certificate)
 QByteArray keyToPem(EVP_PKEY *key)
 {
     BioPtr bio(BIO_new(BIO_s_mem()));
-    if (!bio
-        || PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1)
+    if (!bio || PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1)
         return {};
     return bioContents(bio.get());
 }
@@ -84,8 +82,8 @@ QByteArray keyToPem(EVP_PKEY *key)
 QString writeFile(const QString &path, const QByteArray &contents, QFile::Permissions permissions)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()
-        || !file.setPermissions(permissions) || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.setPermissions(permissions)
+        || !file.commit()) {
         return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
     }
     return {};
@@ -102,17 +100,13 @@ SelfSignedCertificate SelfSignedCertificate::generate()
 
     X509 *x509 = certificate.get();
     const bool built = X509_set_version(x509, 2) == 1 // X.509 v3
-            && setRandomSerial(x509)
-            && X509_gmtime_adj(X509_getm_notBefore(x509), -BackdateSeconds)
-            && X509_gmtime_adj(X509_getm_notAfter(x509), ValidForSeconds)
-            && X509_set_pubkey(x509, key.get()) == 1
-            && setSubjectAndIssuer(x509)
-            && addExtension(x509, NID_basic_constraints, "critical,CA:TRUE")
-            && addExtension(x509, NID_key_usage, "critical,digitalSignature,keyCertSign")
-            && addExtension(x509, NID_ext_key_usage, "serverAuth")
-            && addExtension(x509, NID_subject_key_identifier, "hash")
-            && addExtension(x509, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1")
-            && X509_sign(x509, key.get(), EVP_sha256()) > 0;
+        && setRandomSerial(x509) && X509_gmtime_adj(X509_getm_notBefore(x509), -BackdateSeconds)
+        && X509_gmtime_adj(X509_getm_notAfter(x509), ValidForSeconds) && X509_set_pubkey(x509, key.get()) == 1
+        && setSubjectAndIssuer(x509) && addExtension(x509, NID_basic_constraints, "critical,CA:TRUE")
+        && addExtension(x509, NID_key_usage, "critical,digitalSignature,keyCertSign")
+        && addExtension(x509, NID_ext_key_usage, "serverAuth") && addExtension(x509, NID_subject_key_identifier, "hash")
+        && addExtension(x509, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1")
+        && X509_sign(x509, key.get(), EVP_sha256()) > 0;
     if (!built)
         return {};
 
@@ -129,12 +123,10 @@ QString SelfSignedCertificate::writeTo(const QString &directory) const
     if (!QDir().mkpath(directory))
         return QStringLiteral("cannot create %1").arg(directory);
     const QDir dir(directory);
-    QString error = writeFile(dir.filePath(QLatin1String(KeyFileName)), keyPem,
-                              QFile::ReadOwner | QFile::WriteOwner);
+    QString error = writeFile(dir.filePath(QLatin1String(KeyFileName)), keyPem, QFile::ReadOwner | QFile::WriteOwner);
     if (error.isEmpty()) {
         error = writeFile(dir.filePath(QLatin1String(CertificateFileName)), certificatePem,
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                  | QFile::ReadOther);
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
     return error;
 }

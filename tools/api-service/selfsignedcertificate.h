@@ -6,7 +6,8 @@
 // A throw-away TLS identity for serving on loopback: a self-signed
 // certificate for DNS:localhost and IP:127.0.0.1 with a fresh P-256 key,
 // valid for a year.
-struct SelfSignedCertificate {
+struct SelfSignedCertificate
+{
     static constexpr char CertificateFileName[] = "cert.pem";
     static constexpr char KeyFileName[] = "key.pem";
 

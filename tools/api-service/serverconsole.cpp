@@ -6,36 +6,36 @@ namespace {
 
 ConsoleAnswer failure(const char *error, const QString &text)
 {
-    return ConsoleAnswer{false, QString::fromLatin1(error), text};
+    return ConsoleAnswer {false, QString::fromLatin1(error), text};
 }
 
 ConsoleAnswer success(const QString &text)
 {
-    return ConsoleAnswer{true, QString(), text};
+    return ConsoleAnswer {true, QString(), text};
 }
 
 QString statusText(const SimulatedServer &server)
 {
     const GameServerProfile &profile = server.profile();
     return QStringLiteral("hostname: %1\naddress: %2:%3\nmap: %4\nplayers: %5 (%6 max)")
-            .arg(profile.name, profile.address)
-            .arg(profile.port)
-            .arg(server.currentMap())
-            .arg(server.roster().count())
-            .arg(profile.playerSlots);
+        .arg(profile.name, profile.address)
+        .arg(profile.port)
+        .arg(server.currentMap())
+        .arg(server.roster().count())
+        .arg(profile.playerSlots);
 }
 
 QString usersText(const SimulatedServer &server)
 {
     const QList<Player> &players = server.roster().players();
-    QStringList lines{QStringLiteral("%1 users").arg(players.size())};
+    QStringList lines {QStringLiteral("%1 users").arg(players.size())};
     for (int slot = 0; slot < players.size(); ++slot) {
         const Player &player = players.at(slot);
         lines << QStringLiteral("%1: %2 score %3 time %4")
-                         .arg(slot + 1)
-                         .arg(player.name)
-                         .arg(player.score)
-                         .arg(playTimeText(player, server.nowMs()));
+                     .arg(slot + 1)
+                     .arg(player.name)
+                     .arg(player.score)
+                     .arg(playTimeText(player, server.nowMs()));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -4,10 +4,11 @@
 
 class SimulatedServer;
 
-struct ConsoleAnswer {
+struct ConsoleAnswer
+{
     bool ok = false;
-    QString error;  // short machine-readable code when !ok
-    QString text;   // the console's output, or what went wrong
+    QString error; // short machine-readable code when !ok
+    QString text; // the console's output, or what went wrong
 };
 
 // Runs one console command on a running server. Known commands:

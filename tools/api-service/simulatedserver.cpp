@@ -14,20 +14,28 @@ int percentOf(int part, int whole)
 
 } // namespace
 
-int ResourceFigures::memoryPercent() const { return percentOf(memoryUsedMb, memoryQuotaMb); }
-int ResourceFigures::diskPercent() const { return percentOf(diskUsedMb, diskQuotaMb); }
-int ResourceFigures::playersPercent() const { return percentOf(players, playerSlots); }
+int ResourceFigures::memoryPercent() const
+{
+    return percentOf(memoryUsedMb, memoryQuotaMb);
+}
+int ResourceFigures::diskPercent() const
+{
+    return percentOf(diskUsedMb, diskQuotaMb);
+}
+int ResourceFigures::playersPercent() const
+{
+    return percentOf(players, playerSlots);
+}
 
-SimulatedServer::SimulatedServer(const GameServerProfile &profile, quint32 seed,
-                                 qint64 startDelayMs, qint64 nowMs)
-    : m_profile(profile),
-      m_rng(seed),
-      m_startDelayMs(std::max<qint64>(0, startDelayMs)),
-      m_nowMs(nowMs),
-      m_nextTickMs(nowMs + TickMs),
-      m_map(profile.maps.value(0)),
-      m_roster(profile.playerSlots),
-      m_diskUsedMb(profile.diskUsedMb)
+SimulatedServer::SimulatedServer(const GameServerProfile &profile, quint32 seed, qint64 startDelayMs, qint64 nowMs)
+    : m_profile(profile)
+    , m_rng(seed)
+    , m_startDelayMs(std::max<qint64>(0, startDelayMs))
+    , m_nowMs(nowMs)
+    , m_nextTickMs(nowMs + TickMs)
+    , m_map(profile.maps.value(0))
+    , m_roster(profile.playerSlots)
+    , m_diskUsedMb(profile.diskUsedMb)
 {
     if (profile.initialPower == GameServerProfile::InitialPower::Running) {
         m_power = PowerState::Running;
@@ -83,8 +91,7 @@ ResourceFigures SimulatedServer::resources() const
         // A full server takes about 70% CPU and 65% of its memory quota.
         const int fullness = figures.playersPercent();
         figures.cpuPercent = 6 + fullness * 7 / 10 + m_loadNoise;
-        figures.memoryUsedMb = baseMemoryMb + m_profile.memoryQuotaMb * fullness * 2 / 500
-                + m_loadNoise * 3;
+        figures.memoryUsedMb = baseMemoryMb + m_profile.memoryQuotaMb * fullness * 2 / 500 + m_loadNoise * 3;
         break;
     }
     }

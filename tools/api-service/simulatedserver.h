@@ -8,7 +8,8 @@
 // Power states, numbered as the web API reports them.
 enum class PowerState { Off = 0, Running = 1, Starting = 2 };
 
-struct ResourceFigures {
+struct ResourceFigures
+{
     int cpuPercent = 0;
     int memoryUsedMb = 0;
     int memoryQuotaMb = 0;
@@ -33,8 +34,7 @@ public:
     // Play advances in steps of this length.
     static constexpr qint64 TickMs = 5'000;
 
-    SimulatedServer(const GameServerProfile &profile, quint32 seed, qint64 startDelayMs,
-                    qint64 nowMs);
+    SimulatedServer(const GameServerProfile &profile, quint32 seed, qint64 startDelayMs, qint64 nowMs);
 
     const GameServerProfile &profile() const { return m_profile; }
 

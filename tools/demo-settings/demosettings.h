@@ -15,4 +15,4 @@ namespace DemoSettings {
 // Returns an error text, empty on success.
 QString write(const QString &iniPath, const QString &host, const QString &caCertificatePath);
 
-}
+} // namespace DemoSettings

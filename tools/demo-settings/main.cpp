@@ -15,15 +15,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("valmora-demo-settings"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-            "Adds the demo servers and the service's address and certificate to a setting.ini."));
+    parser.setApplicationDescription(
+        QStringLiteral("Adds the demo servers and the service's address and certificate to a setting.ini."));
     parser.addHelpOption();
-    const QCommandLineOption host(QStringLiteral("host"),
-                                  QStringLiteral("The service as \"name:port\"."),
+    const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("The service as \"name:port\"."),
                                   QStringLiteral("HOST"));
     const QCommandLineOption cacert(QStringLiteral("cacert"),
-                                    QStringLiteral("PEM certificate the service serves with."),
-                                    QStringLiteral("FILE"));
+                                    QStringLiteral("PEM certificate the service serves with."), QStringLiteral("FILE"));
     parser.addOptions({host, cacert});
     parser.addPositionalArgument(QStringLiteral("setting.ini"),
                                  QStringLiteral("The settings file to write or update."));
