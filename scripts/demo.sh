@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
 # The demo: installs what is missing, builds, starts the stand-in hosting
 # service on a free loopback port with a fresh certificate and runs the
-# program from build/demo/ with three demo servers in its own setting.ini.
-# The service stops when the program ends. The setting.ini beside
-# build/valmora-panel is never touched.
+# program with build/demo/setting.ini, which lists three demo servers.
+# The service stops when the program ends. The settings file the program
+# uses without --settings is never touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
 
 demo=build/demo
 mkdir -p "$demo"
-# A copy, not a link: the program reads setting.ini beside its own file.
-# Copied under another name first so that a still running copy is no bar.
-cp build/valmora-panel "$demo/valmora-panel.new"
-mv -f "$demo/valmora-panel.new" "$demo/valmora-panel"
 
 service=""
 panel=""
@@ -54,7 +50,7 @@ build/valmora-demo-settings "$demo/setting.ini" \
 
 echo "Demo service on https://127.0.0.1:$port (log: $demo/service.log)"
 # In the background so that INT and TERM reach the traps at once.
-"$demo/valmora-panel" &
+build/valmora-panel --settings "$demo/setting.ini" &
 panel=$!
 status=0
 wait "$panel" || status=$?

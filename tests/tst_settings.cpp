@@ -18,6 +18,8 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+
 class SettingsTest : public QObject
 {
     Q_OBJECT
@@ -69,6 +71,17 @@ private:
     static QComboBox *selector(const MainWindow &window)
     {
         return window.findChild<QComboBox *>(QStringLiteral("comboBox"));
+    }
+
+    // The permission bits of a file or folder, as the system has them.
+    static int modeOf(const QString &file)
+    {
+        struct stat status
+        {
+        };
+        if (::stat(QFile::encodeName(file).constData(), &status) != 0)
+            return -1;
+        return int(status.st_mode & 07777);
     }
 
     static QComboBox *history(const MainWindow &window)
@@ -342,6 +355,33 @@ private slots:
         // A file without certificates (a key) is refused, the list kept.
         QVERIFY(!endpoint.loadCaCertificates(QStringLiteral(TEST_DATA_DIR "/localhost.key")).isEmpty());
         QCOMPARE(endpoint.caCertificates.size(), 1);
+    }
+
+    void savedFileAndItsNewFolderAreOwnerOnly()
+    {
+        const QString newFolder = folder->filePath(QStringLiteral("new/folder"));
+        SettingsLocation::setDirectory(newFolder);
+        {
+            MainWindow window;
+            window.addServer(QStringLiteral("a"), QStringLiteral("k"));
+            QCOMPARE(modeOf(path()), 0600);
+            QCOMPARE(modeOf(newFolder), 0700);
+        }
+        QCOMPARE(modeOf(path()), 0600);
+        QCOMPARE(storedKey(QStringLiteral("a")), QStringLiteral("k"));
+    }
+
+    void fileOthersCouldReadIsNarrowedAtTheFirstSave()
+    {
+        store({{QStringLiteral("Servers/kept"), hereCipher().encipherText(QStringLiteral("secret"))}});
+        QVERIFY(
+            QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        {
+            MainWindow window;
+            QCOMPARE(modeOf(path()), 0644); // loading changes nothing
+        }
+        QCOMPARE(modeOf(path()), 0600);
+        QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
     }
 
     void failedSaveIsReported()

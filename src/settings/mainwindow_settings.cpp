@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "machinekey.h"
+#include "privatefile.h"
 #include "settingslocation.h"
 #include "stringcipher.h"
 #include "ui_mainwindow.h"
@@ -110,7 +111,13 @@ void MainWindow::readSettings()
 
 void MainWindow::saveSettings()
 {
-    QSettings settings(SettingsLocation::filePath(), QSettings::IniFormat);
+    const QString path = SettingsLocation::filePath();
+    const QString privacyProblem = PrivateFile::prepare(path);
+    if (!privacyProblem.isEmpty()) {
+        qWarning("The settings file may be readable by other users: %s", qPrintable(privacyProblem));
+        statusBar()->showMessage(tr("Файл настроек может быть доступен другим пользователям: %1").arg(path));
+    }
+    QSettings settings(path, QSettings::IniFormat);
 
     QStringList history;
     for (int i = 0; i < ui->comboBox_3->count(); ++i)

@@ -2,6 +2,7 @@
 
 #include "demoservers.h"
 #include "machinekey.h"
+#include "privatefile.h"
 #include "stringcipher.h"
 
 #include <QFileInfo>
@@ -9,6 +10,10 @@
 
 QString DemoSettings::write(const QString &iniPath, const QString &host, const QString &caCertificatePath)
 {
+    // The file holds API keys: owner-only, as the panel keeps it.
+    const QString privacyProblem = PrivateFile::prepare(iniPath);
+    if (!privacyProblem.isEmpty())
+        return privacyProblem;
     QSettings settings(iniPath, QSettings::IniFormat);
 
     settings.beginGroup(QStringLiteral("Main"));

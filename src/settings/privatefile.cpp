@@ -1,0 +1,36 @@
+#include "privatefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString PrivateFile::prepare(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QFileInfo file(path);
+    const QString folder = file.absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        const QFileInfo folderInfo(folder);
+        if (!QDir().mkpath(folderInfo.absolutePath())
+            || !QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            return QStringLiteral("cannot create the folder %1").arg(folder);
+    }
+
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!file.exists()) {
+        QFile created(path);
+        if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly))
+            return created.errorString();
+        return QString();
+    }
+
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    // Anything but a plain file is left for the save to report.
+    if (file.isFile() && (file.permissions() & others) && !QFile::setPermissions(path, ownerOnly))
+        return QStringLiteral("cannot restrict the permissions of %1").arg(path);
+#else
+    Q_UNUSED(path)
+#endif
+    return QString();
+}

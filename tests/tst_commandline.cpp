@@ -1,0 +1,259 @@
+// The program as started from a shell: --help, --version and mistakes
+// answered without a display, and where it keeps setting.ini, tried as an
+// ordinary user who cannot write the program's folder.
+
+#include "machinekey.h"
+#include "mainwindow.h"
+#include "stringcipher.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The user the program is tried as when the tests run as root, who may
+// write anywhere: "nobody" on Debian.
+constexpr uid_t unprivilegedId = 65534;
+
+// Set in the copy of this test that runs as that user.
+const char *const childPhase = "VALMORA_TEST_PHASE";
+
+int modeOf(const QString &file)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(file).constData(), &status) != 0)
+        return -1;
+    return int(status.st_mode & 07777);
+}
+
+struct Outcome
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QScopedPointer<QTemporaryDir> programFolder; // holds a copy of the program
+    QScopedPointer<QTemporaryDir> configHome; // the user's configuration folder
+
+    static bool isRoot() { return ::geteuid() == 0; }
+
+    // Copies an executable into the program folder.
+    bool install(const QString &executable)
+    {
+        const QString copy = programFolder->filePath(QFileInfo(executable).fileName());
+        return QFile::copy(executable, copy)
+            && QFile::setPermissions(copy,
+                                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                         | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    }
+
+    // The program folder as an ordinary user finds it: readable, not writable.
+    // Root's folder is that already for the unprivileged user.
+    void lockProgramFolder()
+    {
+        const QFile::Permissions readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(programFolder->path(), isRoot() ? readable | QFile::WriteOwner : readable);
+    }
+
+    // Runs a program as an ordinary user with no display, the configuration
+    // folder pointed at configHome.
+    Outcome run(const QString &program, const QStringList &arguments,
+                const QProcessEnvironment &extra = QProcessEnvironment())
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("HOME"), configHome->path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome->path());
+        for (const QString &name : extra.keys())
+            environment.insert(name, extra.value(name));
+
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(configHome->path());
+        if (isRoot()) {
+            process.setProgram(QStringLiteral("setpriv"));
+            process.setArguments(QStringList {QStringLiteral("--reuid=%1").arg(unprivilegedId),
+                                              QStringLiteral("--regid=%1").arg(unprivilegedId),
+                                              QStringLiteral("--clear-groups"), QStringLiteral("--"), program}
+                                 + arguments);
+        } else {
+            process.setProgram(program);
+            process.setArguments(arguments);
+        }
+        process.start();
+        Outcome outcome;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return outcome;
+        outcome.exitCode = process.exitCode();
+        outcome.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        outcome.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return outcome;
+    }
+
+    Outcome runPanel(const QStringList &arguments)
+    {
+        return run(programFolder->filePath(QStringLiteral("valmora-panel")), arguments);
+    }
+
+    // The settings file the help names as the one in use.
+    QString fileInUse()
+    {
+        const Outcome outcome = runPanel({QStringLiteral("--help")});
+        const QString marker = QStringLiteral("In use now:");
+        const int at = outcome.out.indexOf(marker);
+        if (outcome.exitCode != 0 || at < 0)
+            return QStringLiteral("(no file named: exit %1) %2").arg(outcome.exitCode).arg(outcome.out + outcome.err);
+        // The path may stand on the next line; it is never broken.
+        return outcome.out.mid(at + marker.size()).simplified().section(QLatin1Char(' '), 0, 0);
+    }
+
+    QString perUserFile() const { return configHome->filePath(QStringLiteral("valmora-panel/setting.ini")); }
+
+private slots:
+    void init()
+    {
+        if (qEnvironmentVariableIsSet(childPhase))
+            return;
+        if (isRoot() && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("running as root without setpriv to become an ordinary user");
+        programFolder.reset(new QTemporaryDir);
+        configHome.reset(new QTemporaryDir);
+        QVERIFY(programFolder->isValid() && configHome->isValid());
+        // The ordinary user must reach the program and own his configuration folder.
+        QVERIFY(QFile::setPermissions(programFolder->path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                          | QFile::ExeOther));
+        if (isRoot())
+            QCOMPARE(::chown(QFile::encodeName(configHome->path()).constData(), unprivilegedId, unprivilegedId), 0);
+        QVERIFY(install(QStringLiteral(PANEL_EXECUTABLE)));
+    }
+
+    void cleanup()
+    {
+        // Writable again, so that the folder can be removed.
+        if (programFolder)
+            QFile::setPermissions(programFolder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void versionAndHelpNeedNoDisplay()
+    {
+        const Outcome version = runPanel({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QStringLiteral("valmora-panel 1.0\n"));
+
+        const Outcome help = runPanel({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY2(help.out.contains(QStringLiteral("--settings <FILE>")), qPrintable(help.out));
+        QVERIFY(help.out.contains(QStringLiteral("--version")));
+    }
+
+    void mistakesAreNamedWithoutOpeningAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("unknown option") << QStringList {"--bogus"} << "bogus";
+        QTest::newRow("stray argument") << QStringList {"extra"} << "extra";
+        QTest::newRow("settings without a file") << QStringList {"--settings"} << "settings";
+    }
+
+    void mistakesAreNamedWithoutOpeningAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, named);
+        // Without a display a window could not open: Qt would abort instead.
+        const Outcome outcome = runPanel(arguments);
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY(outcome.out.isEmpty());
+        QVERIFY2(outcome.err.contains(named) && outcome.err.contains(QStringLiteral("--help")),
+                 qPrintable(outcome.err));
+    }
+
+    void settingsFileIsChosenInOrder()
+    {
+        // A file named on the command line comes first, made absolute.
+        const Outcome named
+            = runPanel({QStringLiteral("--settings"), QStringLiteral("mine.ini"), QStringLiteral("--help")});
+        QVERIFY2(named.out.contains(QStringLiteral("In use now:\n")), qPrintable(named.out));
+        QVERIFY2(named.out.contains(configHome->filePath(QStringLiteral("mine.ini"))), qPrintable(named.out));
+
+        // A folder the user cannot write: the user's configuration folder...
+        lockProgramFolder();
+        QCOMPARE(fileInUse(), perUserFile());
+
+        // ...unless setting.ini is there already.
+        const QString beside = programFolder->filePath(QStringLiteral("setting.ini"));
+        QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
+        QCOMPARE(fileInUse(), beside);
+
+        // A folder the user can write gets a new file beside the program.
+        QVERIFY(QFile::remove(beside));
+        if (isRoot())
+            QCOMPARE(::chown(QFile::encodeName(programFolder->path()).constData(), unprivilegedId, unprivilegedId), 0);
+        else
+            QVERIFY(
+                QFile::setPermissions(programFolder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(fileInUse(), beside);
+    }
+
+    // Run twice as the ordinary user, from a copy of this test in a folder
+    // he cannot write: the first run adds a server, the second finds it.
+    void perUserFileKeepsServersAcrossRestarts()
+    {
+        const QByteArray phase = qgetenv(childPhase);
+        if (!phase.isEmpty()) {
+            QCoreApplication::setApplicationName(QStringLiteral("valmora-panel"));
+            MainWindow window;
+            auto *selector = window.findChild<QComboBox *>(QStringLiteral("comboBox"));
+            if (phase == "add") {
+                QCOMPARE(selector->count(), 0);
+                window.addServer(QStringLiteral("Arena"), QStringLiteral("arena-key"));
+            } else {
+                QCOMPARE(selector->count(), 1);
+                QCOMPARE(selector->itemText(0), QStringLiteral("Arena"));
+            }
+            return;
+        }
+
+        QVERIFY(install(QCoreApplication::applicationFilePath()));
+        lockProgramFolder();
+        const QString test = programFolder->filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        for (const char *step : {"add", "check"}) {
+            QProcessEnvironment environment;
+            environment.insert(QString::fromLatin1(childPhase), QString::fromLatin1(step));
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            const Outcome outcome = run(test, {QStringLiteral("perUserFileKeepsServersAcrossRestarts")}, environment);
+            QVERIFY2(outcome.exitCode == 0, qPrintable(step + QStringLiteral(": ") + outcome.out + outcome.err));
+        }
+
+        QCOMPARE(QDir(programFolder->path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("setting")),
+                 QStringList());
+        QCOMPARE(modeOf(perUserFile()), 0600);
+        QCOMPARE(modeOf(QFileInfo(perUserFile()).path()), 0700);
+        QSettings settings(perUserFile(), QSettings::IniFormat);
+        StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
+        QCOMPARE(cipher.decipherText(settings.value(QStringLiteral("Servers/Arena")).toString()),
+                 QStringLiteral("arena-key"));
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
