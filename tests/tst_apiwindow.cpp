@@ -17,9 +17,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -324,6 +326,58 @@ private slots:
         QCOMPARE(texts(console->model()), history);
         QVERIFY(settle());
         QCOMPARE(kindOf(server->targets().value(3)), QStringLiteral("consolecmd"));
+    }
+
+    void returnInConsoleSendsOnceAndRecordsOnce()
+    {
+        QVERIFY(openWindow({"key"}, {"older"}));
+        auto *console = child<QComboBox>("comboBox_3");
+        // Keys reach the field through the box, which has the focus.
+        console->clearEditText();
+        QTest::keyClicks(console, "say hi");
+        QTest::keyClick(console, Qt::Key_Return);
+        QVERIFY(console->currentText().isEmpty());
+        QCOMPARE(texts(console->model()), QStringList({"say hi", "older"}));
+        QVERIFY(settle());
+        QCOMPARE(server->targets().size(), 4);
+        QVERIFY(server->targets().at(3).endsWith("&query=consolecmd&cmd=say%20hi"));
+
+        // An empty field sends an empty command, as the button does.
+        QTest::keyClick(console, Qt::Key_Return);
+        QCOMPARE(texts(console->model()), QStringList({"", "say hi", "older"}));
+        QVERIFY(settle());
+        QCOMPARE(server->targets().size(), 5);
+        QVERIFY(server->targets().at(4).endsWith("&query=consolecmd&cmd="));
+    }
+
+    void hangingServiceGetsOneRefreshAtATime()
+    {
+        auto hanging = std::make_shared<bool>(true);
+        server->setHandler([this, hanging](const QByteArray &target) {
+            TlsTestReply answer = replies.value(kindOf(target), reply("{}"));
+            answer.silent = *hanging;
+            return answer;
+        });
+        createWindow();
+        client()->setTransferTimeout(150); // before the first query starts
+        auto *timer = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        timer->setInterval(10);
+
+        // Dozens of ticks while every query waits for its time-out; a button
+        // still sends its query at once.
+        QTest::qWait(600);
+        child<QPushButton>("pushButton_4")->click();
+        QTest::qWait(600);
+        timer->stop();
+        *hanging = false;
+        const qsizetype sentWhileHanging = server->targets().size();
+        QVERIFY(settle());
+
+        // What waited behind the hang: at most one refresh and the button's query.
+        const QList<QByteArray> afterwards = server->targets().mid(sentWhileHanging);
+        QVERIFY2(afterwards.size() <= 4, afterwards.join(' ').constData());
+        const QList<QByteArray> all = server->targets();
+        QVERIFY(std::any_of(all.cbegin(), all.cend(), [](const QByteArray &t) { return kindOf(t) == "start"; }));
     }
 
     void repliesThatOnlyReachThePane_data()

@@ -384,6 +384,53 @@ private slots:
         QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
     }
 
+    void keysOfAnotherInterfaceAreRecoveredAndStoredUnderTheMachineKey()
+    {
+        // An address that stands after the machine's own ones, with a key of
+        // its own; and a key of no interface here at all.
+        const QString otherAddress = QStringLiteral("02:00:00:12:34:56");
+        const quint64 hereKey = machineKeyFromAddress(firstHardwareAddress());
+        const quint64 otherKey = machineKeyFromAddress(otherAddress);
+        QVERIFY(otherKey != hereKey);
+        setAddedHardwareAddresses({otherAddress});
+
+        StringCipher other(otherKey);
+        StringCipher nowhere(otherKey + 1);
+        // Another key passes the 16-bit checksum once in 65536 records; take
+        // one that only its own key opens.
+        auto checkedRecord = [&](StringCipher &cipher, const QString &plain) {
+            QString record;
+            do
+                record = cipher.encipherText(plain);
+            while (!hereCipher().decipherText(record).isEmpty()
+                   || (&cipher != &other && !other.decipherText(record).isEmpty()));
+            return record;
+        };
+        const QString moved = checkedRecord(other, QStringLiteral("moved key"));
+        const QString lost = checkedRecord(nowhere, QStringLiteral("lost key"));
+        // A record without an integrity check opens under any key; it must not
+        // be taken for one of the other interface.
+        StringCipher unchecked(otherKey);
+        unchecked.setIntegrityPolicy(StringCipher::IntegrityNone);
+        const QString uncheckedRecord = unchecked.encipherText(QStringLiteral("unchecked key"));
+        store({{QStringLiteral("Servers/moved"), moved},
+               {QStringLiteral("Servers/lost"), lost},
+               {QStringLiteral("Servers/unchecked"), uncheckedRecord}});
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("серверов: 1\\b")));
+        {
+            MainWindow window;
+            QCOMPARE(items(selector(window)), QStringList({"lost", "moved", "unchecked"}));
+            QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("серверов: 1")));
+        }
+        setAddedHardwareAddresses({});
+
+        const QMap<QString, QString> records = storedServers();
+        QCOMPARE(storedKey(QStringLiteral("moved")), QStringLiteral("moved key"));
+        QCOMPARE(records.value(QStringLiteral("lost")), lost);
+        QVERIFY(storedKey(QStringLiteral("unchecked")) != QStringLiteral("unchecked key"));
+    }
+
     void failedSaveIsReported()
     {
         // A folder where the file should be: nothing can be written there.

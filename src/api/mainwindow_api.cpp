@@ -106,6 +106,9 @@ void MainWindow::fullUpdate()
     getStatus();
     getRes();
     getMaps();
+    // Ids only grow, so the newest recorded query is this update's last.
+    refreshedServer = ui->comboBox->currentText();
+    lastRefreshQueryId = requestQueries.lastKey();
 }
 
 void MainWindow::httpRequestFinished(int requestId, bool error)

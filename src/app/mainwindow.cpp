@@ -5,7 +5,9 @@
 #include "queuedhttp.h"
 #include "ui_mainwindow.h"
 
+#include <QComboBox>
 #include <QIcon>
+#include <QLineEdit>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
@@ -43,6 +45,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->pushButton_8, SIGNAL(clicked()), this, SLOT(getChangeMap()));
     connect(ui->pushButton_9, SIGNAL(clicked()), this, SLOT(getMaps()));
     connect(ui->pushButton_10, SIGNAL(clicked()), this, SLOT(getCmd()));
+    // Return in the console field sends the command like the button does;
+    // the field itself never adds the text to the history, getCmd() does.
+    ui->comboBox_3->setInsertPolicy(QComboBox::NoInsert);
+    connect(ui->comboBox_3->lineEdit(), &QLineEdit::returnPressed, this, &MainWindow::getCmd);
 
     dialog = new Dialog(this);
     connect(ui->pushButton_2, SIGNAL(clicked()), dialog, SLOT(show()));
@@ -53,7 +59,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(fullUpdate()));
 
     updateTimer = new QTimer(this);
-    connect(updateTimer, SIGNAL(timeout()), this, SLOT(fullUpdate()));
+    connect(updateTimer, &QTimer::timeout, this, &MainWindow::refreshOnTick);
     updateTimer->start(updateIntervalMsec);
 
     currentMap = QString();
@@ -75,6 +81,16 @@ void MainWindow::createTrayIcon()
     connect(trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
             SLOT(clickTray(QSystemTrayIcon::ActivationReason)));
     trayIcon->setVisible(true);
+}
+
+void MainWindow::refreshOnTick()
+{
+    // A service that accepts connections but never answers holds every query
+    // until its time-out, longer than a refresh period: queuing a refresh on
+    // every tick would pile them up and fire them all when it answers again.
+    if (refreshedServer == ui->comboBox->currentText() && requestQueries.contains(lastRefreshQueryId))
+        return;
+    fullUpdate();
 }
 
 void MainWindow::clickTray(QSystemTrayIcon::ActivationReason r)

@@ -59,6 +59,7 @@ private slots:
 
 private:
     void createTrayIcon();
+    void refreshOnTick();
     int sendQuery(const QString &query, const QHash<QString, QString> &params);
     QString getMacAddress();
     void showStatus(const QVariantMap &reply);
@@ -84,4 +85,8 @@ private:
     // Stored records of keys that did not decipher here, written back
     // unchanged so that another machine's keys survive a save.
     QMap<QString, QString> undecipheredRecords;
+    // The latest full update: the server it was for and the id of its last
+    // query. A timer tick adds no refresh while that query waits or runs.
+    QString refreshedServer;
+    int lastRefreshQueryId = 0;
 };

@@ -3,6 +3,27 @@
 #include <QNetworkInterface>
 #include <QRegularExpression>
 
+namespace {
+
+QStringList &addedAddresses()
+{
+    static QStringList addresses;
+    return addresses;
+}
+
+QStringList nonLoopBackAddresses()
+{
+    QStringList addresses;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &candidate : interfaces) {
+        if (!(candidate.flags() & QNetworkInterface::IsLoopBack))
+            addresses << candidate.hardwareAddress();
+    }
+    return addresses;
+}
+
+} // namespace
+
 quint32 machineKeyFromAddress(const QString &hardwareAddress)
 {
     static const QRegularExpression nonDigit(QStringLiteral("[^0-9]"));
@@ -15,10 +36,15 @@ quint32 machineKeyFromAddress(const QString &hardwareAddress)
 
 QString firstHardwareAddress()
 {
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &candidate : interfaces) {
-        if (!(candidate.flags() & QNetworkInterface::IsLoopBack))
-            return candidate.hardwareAddress();
-    }
-    return QString();
+    return nonLoopBackAddresses().value(0);
+}
+
+QStringList otherHardwareAddresses()
+{
+    return nonLoopBackAddresses().mid(1) + addedAddresses();
+}
+
+void setAddedHardwareAddresses(const QStringList &addresses)
+{
+    addedAddresses() = addresses;
 }

@@ -9,6 +9,7 @@
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
+#include <QSet>
 #include <QSettings>
 #include <QStatusBar>
 
@@ -49,6 +50,47 @@ StringCipher machineCipher(const QString &hardwareAddress)
     return StringCipher(quint64(machineKeyFromAddress(hardwareAddress)));
 }
 
+// Keys written while another adapter came first in the system's list are
+// enciphered under that adapter's address. The ciphers for the machine's
+// other interfaces are made when the first record needs them.
+class KeyRecovery
+{
+public:
+    explicit KeyRecovery(quint64 machineKey)
+        : machineKey(machineKey)
+    { }
+
+    // Deciphers a record whose integrity check failed under the machine key.
+    bool decipher(const QString &record, QString *token)
+    {
+        if (!ciphersMade) {
+            QSet<quint64> keys {machineKey};
+            const QStringList addresses = otherHardwareAddresses();
+            for (const QString &address : addresses) {
+                const quint64 key = machineKeyFromAddress(address);
+                if (!keys.contains(key)) {
+                    keys.insert(key);
+                    ciphers.append(StringCipher(key));
+                }
+            }
+            ciphersMade = true;
+        }
+        for (StringCipher &cipher : ciphers) {
+            const QString text = cipher.decipherText(record);
+            if (cipher.lastError() == StringCipher::ErrorNone) {
+                *token = text;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    quint64 machineKey;
+    bool ciphersMade = false;
+    QList<StringCipher> ciphers;
+};
+
 } // namespace
 
 QString MainWindow::getMacAddress()
@@ -86,21 +128,31 @@ void MainWindow::readSettings()
     settings.endGroup();
 
     settings.beginGroup(serversGroup);
-    StringCipher cipher = machineCipher(getMacAddress());
+    const quint64 machineKey = machineKeyFromAddress(getMacAddress());
+    StringCipher cipher(machineKey);
+    KeyRecovery recovery(machineKey);
     const QStringList names = settings.childKeys();
     for (const QString &name : names) {
         const QString record = settings.value(name).toString();
-        const QString token = cipher.decipherText(record);
+        QString token = cipher.decipherText(record);
         // A record of this machine deciphers cleanly; anything else (another
         // machine's key, a hand-edited value) is kept as it is for the save.
-        const bool deciphered
+        bool deciphered
             = cipher.lastError() == StringCipher::ErrorNone && QByteArray::fromBase64(record.toLatin1()).size() >= 3;
+        // Only a failed integrity check says that the record is ours under
+        // another key; one without a check would open under any key.
+        if (!deciphered && cipher.lastError() == StringCipher::ErrorIntegrityFailed)
+            deciphered = recovery.decipher(record, &token);
         if (!deciphered)
             undecipheredRecords.insert(name, record);
         servers.insert(name, token);
     }
     settings.endGroup();
 
+    if (!undecipheredRecords.isEmpty()) {
+        problems << tr("Ключи API не прочитаны (серверов: %1). Добавьте эти серверы заново с их ключами.")
+                        .arg(undecipheredRecords.size());
+    }
     for (const QString &problem : qAsConst(problems)) {
         qWarning("%s", qPrintable(problem));
         statusBar()->showMessage(problem);
