@@ -25,7 +25,7 @@ QString fileIn(const QString &directory)
 QString SettingsLocation::defaultFilePath()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    const QString besideProgram = fileIn(programFolder);
+    QString besideProgram = fileIn(programFolder);
     // isWritable() asks the system whether this user may write there, which
     // also covers read-only file systems.
     if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
