@@ -11,7 +11,7 @@
 QString DemoSettings::write(const QString &iniPath, const QString &host, const QString &caCertificatePath)
 {
     // The file holds API keys: owner-only, as the panel keeps it.
-    const QString privacyProblem = PrivateFile::prepare(iniPath);
+    QString privacyProblem = PrivateFile::prepare(iniPath);
     if (!privacyProblem.isEmpty())
         return privacyProblem;
     QSettings settings(iniPath, QSettings::IniFormat);
