@@ -32,9 +32,9 @@ namespace {
 
 constexpr int warmUpUpdates = 200;
 constexpr int patienceMs = 20000; // for one update
-constexpr qint64 longestRunMs = 30 * 60 * 1000; // the whole soak stops early after this
+constexpr qint64 longestRunMs = qint64(30) * 60 * 1000; // the whole soak stops early after this
 constexpr int sampleEvery = 1000; // updates between memory samples
-constexpr qint64 megabyte = 1024 * 1024;
+constexpr qint64 megabyte = qint64(1024) * 1024;
 constexpr qint64 growthLimit = megabyte;
 
 // The service's servers run this many times as fast as the clock. An update

@@ -314,7 +314,7 @@ private slots:
 
     void residentAndHeapMemoryFollowAnAllocation()
     {
-        constexpr qint64 size = 32 * 1024 * 1024;
+        constexpr qint64 size = qint64(32) * 1024 * 1024;
         const qint64 residentBefore = residentBytes();
         const qint64 heapBefore = heapInUseBytes();
         QVERIFY(residentBefore > 0);
