@@ -13,6 +13,7 @@ struct BenchContext
     QString windowProbe; // the program's window in a probe process
     QString emptyProbe; // an empty main window in a probe process
     QString floorProbe; // the same with a line of text and TLS loaded
+    QString service; // the stand-in service program
 };
 
 // Each adds its rows (and notes) to the table.
@@ -30,3 +31,8 @@ void runNetworkBench(const BenchContext &context, const ServiceProcess &service,
 // CPU time over `seconds` with the window hidden and a server selected,
 // against an empty main window, both as probe processes at the same time.
 void runIdleBench(const BenchContext &context, const ServiceProcess &service, int seconds, ResultTable &table);
+
+// `updates` full updates of the shown window, one after another, against a
+// service of its own whose players come and go quickly; what the process
+// holds on to after a warm-up and at the end.
+void runSoakBench(const BenchContext &context, int updates, ResultTable &table);

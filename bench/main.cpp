@@ -1,7 +1,9 @@
 // Runs the benchmarks and prints one table: start-up, reply handling,
-// network and idle, each beside a baseline measured in the same run.
+// network and idle, each beside a baseline measured in the same run, and
+// the soak, a long run of the window against its state after a warm-up.
 //
-//   valmora-bench [--runs N] [--idle-seconds N] [--only startup,reply,network,idle]
+//   valmora-bench [--runs N] [--idle-seconds N] [--soak-updates N]
+//                 [--only startup,reply,network,idle,soak]
 
 #include "benches.h"
 #include "resulttable.h"
@@ -62,25 +64,33 @@ int main(int argc, char *argv[])
     const QCommandLineOption idleSeconds(QStringLiteral("idle-seconds"),
                                          QStringLiteral("Length of the idle measurement (default 60)."),
                                          QStringLiteral("N"), QStringLiteral("60"));
-    const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("Comma-separated benchmarks to run: startup, reply, network, idle."),
-                                  QStringLiteral("LIST"), QStringLiteral("startup,reply,network,idle"));
-    parser.addOptions({runs, idleSeconds, only});
+    const QCommandLineOption soakUpdates(QStringLiteral("soak-updates"),
+                                         QStringLiteral("Full updates of the soak, at least 201 (default 10000)."),
+                                         QStringLiteral("N"), QStringLiteral("10000"));
+    const QCommandLineOption only(
+        QStringLiteral("only"),
+        QStringLiteral("Comma-separated benchmarks to run: startup, reply, network, idle, soak."),
+        QStringLiteral("LIST"), QStringLiteral("startup,reply,network,idle,soak"));
+    parser.addOptions({runs, idleSeconds, soakUpdates, only});
     parser.process(app);
     const QStringList chosen = parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts);
     const int runCount = qMax(1, parser.value(runs).toInt());
     const int idleLength = qMax(1, parser.value(idleSeconds).toInt());
+    const int soakLength = parser.value(soakUpdates).toInt();
 
     QTemporaryDir work;
     if (!work.isValid()) {
         std::fprintf(stderr, "valmora-bench: cannot make a temporary folder\n");
         return 1;
     }
-    const BenchContext context {work.path(), QStringLiteral(BENCH_LAUNCHER), QStringLiteral(BENCH_WINDOW_PROBE),
-                                QStringLiteral(BENCH_EMPTY_PROBE), QStringLiteral(BENCH_FLOOR_PROBE)};
+    const BenchContext context {work.path(),
+                                QStringLiteral(BENCH_LAUNCHER),
+                                QStringLiteral(BENCH_WINDOW_PROBE),
+                                QStringLiteral(BENCH_EMPTY_PROBE),
+                                QStringLiteral(BENCH_FLOOR_PROBE),
+                                QStringLiteral(API_SERVICE_EXECUTABLE)};
     QDir(work.path()).mkpath(QStringLiteral("service"));
-    ServiceProcess service(QStringLiteral(API_SERVICE_EXECUTABLE),
-                           QDir(work.path()).filePath(QStringLiteral("service")));
+    ServiceProcess service(context.service, QDir(work.path()).filePath(QStringLiteral("service")));
 
     ResultTable table;
     const QString machine = machineDescription();
@@ -106,6 +116,9 @@ int main(int argc, char *argv[])
         runIdleBench(context, service, idleLength, table);
     }
     service.stop();
+    if (chosen.contains(QLatin1String("soak"))) {
+        runSoakBench(context, soakLength, table);
+    }
 
     std::printf("%s\n\n%s", qPrintable(machine), qPrintable(table.toText()));
     return 0;

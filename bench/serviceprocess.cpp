@@ -21,7 +21,7 @@ ServiceProcess::~ServiceProcess()
     stop();
 }
 
-QString ServiceProcess::start()
+QString ServiceProcess::start(const QStringList &extraArguments)
 {
     const QDir directory(m_directory);
     const QString portFile = directory.filePath(QStringLiteral("port"));
@@ -30,11 +30,12 @@ QString ServiceProcess::start()
     // The service logs a line per request to standard error; not wanted here.
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(m_executable,
-                    {QStringLiteral("--generate-cert"), directory.filePath(QStringLiteral("tls")),
-                     QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                     QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--start-delay-ms"),
-                     QStringLiteral("0")});
+    const QStringList arguments {QStringLiteral("--generate-cert"),  directory.filePath(QStringLiteral("tls")),
+                                 QStringLiteral("--port"),           QStringLiteral("0"),
+                                 QStringLiteral("--port-file"),      portFile,
+                                 QStringLiteral("--seed"),           QStringLiteral("7"),
+                                 QStringLiteral("--start-delay-ms"), QStringLiteral("0")};
+    m_process.start(m_executable, arguments + extraArguments);
     if (!m_process.waitForStarted(startPatienceMs))
         return QStringLiteral("cannot start %1: %2").arg(m_executable, m_process.errorString());
 

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // The stand-in hosting service, run as a child process on a free loopback
 // port with a certificate made for this run.
@@ -16,8 +17,9 @@ public:
     ServiceProcess(const ServiceProcess &) = delete;
     ServiceProcess &operator=(const ServiceProcess &) = delete;
 
-    // Starts it and waits until it listens. Returns an error text, empty on success.
-    QString start();
+    // Starts it and waits until it listens, with `extraArguments` added to
+    // its command line. Returns an error text, empty on success.
+    QString start(const QStringList &extraArguments = {});
     void stop();
 
     QString host() const; // "127.0.0.1:port"

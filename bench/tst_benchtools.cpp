@@ -5,6 +5,7 @@
 #include "childprocess.h"
 #include "mainwindow.h"
 #include "probe.h"
+#include "processcounters.h"
 #include "replybodies.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
@@ -17,8 +18,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -256,6 +261,71 @@ private slots:
             QCOMPARE(window.findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(), 42);
         }
         SettingsLocation::setDirectory(QString());
+    }
+
+    void descriptorsAndSocketsAreCounted()
+    {
+        // Opens a file and a connection, returns the counts while they are
+        // open and closes them again.
+        auto openAndClose = [] {
+            QTemporaryFile file;
+            QTcpServer server;
+            QTcpSocket client;
+            if (!file.open() || !server.listen(QHostAddress::LocalHost, 0))
+                return DescriptorCounts {-1, -1};
+            client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+            if (!client.waitForConnected(10000) || !server.waitForNewConnection(10000))
+                return DescriptorCounts {-1, -1};
+            const std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
+            return openDescriptors();
+        };
+        openAndClose(); // Qt sets up some things of its own the first time
+
+        const DescriptorCounts before = openDescriptors();
+        QVERIFY(before.open > 0 && before.sockets >= 0);
+        const DescriptorCounts during = openAndClose();
+        QCOMPARE(during.sockets - before.sockets, 3); // listening, client, accepted
+        QCOMPARE(during.open - before.open, 4);
+        const DescriptorCounts after = openDescriptors();
+        QCOMPARE(after.sockets, before.sockets);
+        QCOMPARE(after.open, before.open);
+    }
+
+    void loopbackClientPortsAreReadFromTheKernelTable()
+    {
+        // Established 127.0.0.1:41394 -> :8080 (0x1F90) and its other end,
+        // one in TIME_WAIT (06), one to another port and one from elsewhere.
+        const QByteArray table = "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid\n"
+                                 "   0: 0100007F:1F90 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000\n"
+                                 "   1: 0100007F:A1B2 0100007F:1F90 01 00000000:00000000 00:00000000 00000000  1000\n"
+                                 "   2: 0100007F:1F90 0100007F:A1B2 01 00000000:00000000 00:00000000 00000000  1000\n"
+                                 "   3: 0100007F:A1B3 0100007F:1F90 06 00000000:00000000 00:00000000 00000000  1000\n"
+                                 "   4: 0100007F:A1B4 0100007F:1F91 01 00000000:00000000 00:00000000 00000000  1000\n"
+                                 "   5: 0200000A:A1B5 0100007F:1F90 01 00000000:00000000 00:00000000 00000000  1000\n";
+        QCOMPARE(loopbackClientPorts(table, 0x1F90), QSet<quint16>({0xA1B2}));
+
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(client.waitForConnected(10000));
+        QCOMPARE(loopbackClientPorts(server.serverPort()), QSet<quint16>({client.localPort()}));
+    }
+
+    void residentAndHeapMemoryFollowAnAllocation()
+    {
+        constexpr qint64 size = qint64(32) * 1024 * 1024;
+        const qint64 residentBefore = residentBytes();
+        const qint64 heapBefore = heapInUseBytes();
+        QVERIFY(residentBefore > 0);
+
+        std::unique_ptr<char[]> block(new char[size]);
+        std::memset(block.get(), 1, size); // resident only once touched
+        QVERIFY(residentBytes() - residentBefore >= size * 9 / 10);
+        QVERIFY(heapInUseBytes() - heapBefore >= size);
+
+        block.reset();
+        QVERIFY(heapInUseBytes() - heapBefore < size);
     }
 };
 

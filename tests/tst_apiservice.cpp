@@ -130,6 +130,8 @@ private slots:
     void servesOverHttps();
     void executableServesAndStopsOnSignal_data();
     void executableServesAndStopsOnSignal();
+    void speedOptionMakesPlayersComeAndGoSooner();
+    void speedOptionRejectsNonsense();
 };
 
 void TestApiService::queryStringDecoding_data()
@@ -553,6 +555,60 @@ void TestApiService::executableServesAndStopsOnSignal()
     const QString log = QString::fromUtf8(service.readAllStandardError());
     QVERIFY2(log.contains(u"status 200 "_s + NorthFortName), qPrintable(log));
     QVERIFY(!log.contains(NorthFortKey) && !log.contains(encoded(NorthFortKey)));
+}
+
+void TestApiService::speedOptionMakesPlayersComeAndGoSooner()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString portFile = dir.filePath(u"port"_s);
+    const QString tlsDir = dir.filePath(u"tls"_s);
+
+    // A second of the clock is more than a day of play.
+    QProcess service;
+    service.start(
+        QStringLiteral(API_SERVICE_EXECUTABLE),
+        {u"--generate-cert"_s, tlsDir, u"--port"_s, u"0"_s, u"--port-file"_s, portFile, u"--speed"_s, u"100000"_s});
+    QVERIFY2(service.waitForStarted(NetworkTimeoutMs), qPrintable(service.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, NetworkTimeoutMs);
+    QFile portText(portFile);
+    QVERIFY(portText.open(QIODevice::ReadOnly));
+    const QByteArray port = portText.readAll().trimmed();
+    const QSslCertificate certificate
+        = QSslCertificate::fromPath(tlsDir + u'/' + QLatin1String(SelfSignedCertificate::CertificateFileName)).value(0);
+
+    QNetworkAccessManager network;
+    auto playerNames = [&] {
+        const HttpResult status
+            = httpsGet(network, certificate, apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
+        QSet<QString> names;
+        for (const auto &player : status.body[u"data"][u"p"].toArray())
+            names.insert(player[u"name"].toString());
+        return names;
+    };
+    const QSet<QString> before = playerNames();
+    QVERIFY(!before.isEmpty());
+    QTest::qWait(300); // over eight simulated hours
+    const QSet<QString> after = playerNames();
+    QVERIFY(!after.isEmpty());
+    QVERIFY(after != before);
+
+    service.terminate();
+    QVERIFY(service.waitForFinished(NetworkTimeoutMs));
+}
+
+void TestApiService::speedOptionRejectsNonsense()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    for (const QString &speed : {u"0"_s, u"-3"_s, u"fast"_s}) {
+        QProcess service;
+        service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
+                      {u"--generate-cert"_s, dir.path(), u"--port"_s, u"0"_s, u"--speed"_s, speed});
+        QVERIFY(service.waitForFinished(NetworkTimeoutMs));
+        QCOMPARE(service.exitCode(), 2);
+        QVERIFY(service.readAllStandardError().contains("--speed"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestApiService)

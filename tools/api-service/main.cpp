@@ -25,6 +25,7 @@ namespace {
 
 constexpr quint16 DefaultPort = 8443;
 constexpr qint64 DefaultStartDelayMs = 3000;
+constexpr qint64 MaxSpeed = 1'000'000; // a second of clock is then 11.6 simulated days
 
 enum ExitCode { Success = 0, RuntimeFailure = 1, UsageError = 2 };
 
@@ -35,6 +36,7 @@ struct Settings
     QString keyFile;
     QString generateDirectory;
     QString portFile;
+    qint64 speed = 1; // simulated milliseconds per real one
     HostingApi::Options api;
 };
 
@@ -71,7 +73,11 @@ std::optional<Settings> parseCommandLine(const QCoreApplication &app)
         QStringLiteral("MS"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed for a repeatable simulation."),
                                   QStringLiteral("N"));
-    parser.addOptions({port, cert, key, generate, portFile, startDelay, seed});
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("Run the simulated servers N times as fast as the clock, so that "
+                                                  "players come and go sooner (default 1)."),
+                                   QStringLiteral("N"));
+    parser.addOptions({port, cert, key, generate, portFile, startDelay, seed, speed});
     parser.process(app);
 
     Settings settings;
@@ -109,6 +115,13 @@ std::optional<Settings> parseCommandLine(const QCoreApplication &app)
         settings.api.seed = parser.value(seed).toUInt(&ok);
         if (!ok) {
             complain(QStringLiteral("--seed needs a non-negative number"));
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(speed)) {
+        settings.speed = parser.value(speed).toLongLong(&ok);
+        if (!ok || settings.speed < 1 || settings.speed > MaxSpeed) {
+            complain(QStringLiteral("--speed needs a number from 1 to %1").arg(MaxSpeed));
             return std::nullopt;
         }
     }
@@ -174,7 +187,8 @@ int main(int argc, char *argv[])
 
     QElapsedTimer uptime;
     uptime.start();
-    HostingApi api(demoServerProfiles(), settings->api, [&uptime] { return uptime.elapsed(); });
+    const qint64 speed = settings->speed;
+    HostingApi api(demoServerProfiles(), settings->api, [&uptime, speed] { return uptime.elapsed() * speed; });
 
     // Watch for SIGINT/SIGTERM before anyone can learn the port.
     TerminationSignals terminationSignals;
