@@ -18,10 +18,10 @@ fail() {
 
 echo "== lintian $(basename "$deb")"
 # Everything lintian says is shown; only errors fail the check.
-lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges' || true
-if ! lintian --fail-on error "$deb" >/dev/null 2>&1; then
-    fail "lintian reports errors"
-fi
+status=0
+report=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || status=$?
+grep -v 'running with root privileges' <<<"$report" || true
+[ "$status" -eq 0 ] || fail "lintian reports errors (exit status $status)"
 
 echo "== control fields"
 depends=$(dpkg-deb -f "$deb" Depends)
