@@ -16,10 +16,16 @@ fail() {
     failed=1
 }
 
+# Scratch space, lintian's too (it leaves folders in TMPDIR).
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+chmod 755 "$tmp"
+mkdir -m 700 "$tmp/lintian"
+
 echo "== lintian $(basename "$deb")"
 # Everything lintian says is shown; only errors fail the check.
 status=0
-report=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || status=$?
+report=$(TMPDIR="$tmp/lintian" lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || status=$?
 grep -v 'running with root privileges' <<<"$report" || true
 [ "$status" -eq 0 ] || fail "lintian reports errors (exit status $status)"
 
@@ -52,9 +58,6 @@ if [ "$actual" != "$expected" ]; then
 fi
 
 # Unpacked under a fresh folder that the unprivileged user can traverse.
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-chmod 755 "$tmp"
 root="$tmp/root"
 dpkg-deb -x "$deb" "$root"
 
