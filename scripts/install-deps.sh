@@ -14,6 +14,9 @@ packages=(
     clang libclang-rt-14-dev llvm
     # Static checks.
     clang-format clang-tidy
+    # The Debian package (scripts/package.sh) and its checks
+    # (scripts/check-package.sh).
+    dpkg-dev lintian file desktop-file-utils
 )
 
 missing=()
