@@ -18,7 +18,13 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug \
 cmake --build "$build" --parallel "$(nproc)"
 
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
-export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+# Some tests run programs as an unprivileged user, who must be able to read
+# the suppressions wherever this clone lives.
+suppressions=$(mktemp)
+trap 'rm -f "$suppressions"' EXIT
+cp scripts/lsan.supp "$suppressions"
+chmod 644 "$suppressions"
+export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
 cd "$build"

@@ -307,6 +307,11 @@ private slots:
         const QImage image = reader.read();
         QCOMPARE(image.size(), QSize(size, size));
         QVERIFY(image.hasAlphaChannel());
+
+        // Scaled screens take the twin drawn at twice the size.
+        const QImage twin(QString(path).replace(QStringLiteral(".png"), QStringLiteral("@2x.png")));
+        QCOMPARE(twin.size(), QSize(2 * size, 2 * size));
+        QVERIFY(twin.hasAlphaChannel());
     }
 };
 

@@ -7,20 +7,39 @@
 
 #include <QComboBox>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
 
 namespace {
+
 constexpr int updateIntervalMsec = 60000;
+
+// A label shows its picture as a plain pixmap, which, unlike an icon, never
+// takes the @2x file on a scaled screen. These are loaded again through an
+// icon, at the window's pixel ratio, so that they stay sharp there too.
+void useSharpPictures(Ui::MainWindow *ui, qreal pixelRatio)
+{
+    const std::pair<QLabel *, const char *> pictures[] = {
+        {ui->label_2, ":/res/cpu.png"}, {ui->label_3, ":/res/memory.png"}, {ui->label_4, ":/res/users_png_1.png"},
+        {ui->label_5, ":/res/hdd.png"}, {ui->label_10, ":/locked.png"},
+    };
+    for (const auto &[label, path] : pictures) {
+        // At the size the form loaded it with.
+        label->setPixmap(QIcon(QString::fromLatin1(path)).pixmap(label->pixmap().size(), pixelRatio));
+    }
 }
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
+    useSharpPictures(ui, devicePixelRatioF());
 
     // The selector is filled here, before anything listens to it, so the
     // start-up fill sends no query.
