@@ -85,7 +85,7 @@ mkdir -m 700 "$home" "$tmp/run"
 chown 65534:65534 "$home" "$tmp/run"
 status=0
 output=$(cd "$home" && timeout 30 setpriv --reuid=65534 --regid=65534 --clear-groups \
-    env -i HOME="$home" XDG_RUNTIME_DIR="$tmp/run" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen \
+    env -i HOME="$home" XDG_RUNTIME_DIR="$tmp/run" PATH=/usr/bin:/bin \
     "$program" --version 2>&1) || status=$?
 echo "$output"
 [ "$status" -eq 0 ] || fail "valmora-panel --version exited with $status"
