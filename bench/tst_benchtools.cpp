@@ -322,10 +322,15 @@ private slots:
         std::unique_ptr<char[]> block(new char[size]);
         std::memset(block.get(), 1, size); // resident only once touched
         QVERIFY(residentBytes() - residentBefore >= size * 9 / 10);
+#ifndef __SANITIZE_ADDRESS__
+        // AddressSanitizer's allocator keeps books of its own that the C
+        // library's heap figures do not see.
         QVERIFY(heapInUseBytes() - heapBefore >= size);
-
         block.reset();
         QVERIFY(heapInUseBytes() - heapBefore < size);
+#else
+        Q_UNUSED(heapBefore)
+#endif
     }
 };
 
