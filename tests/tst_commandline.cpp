@@ -2,6 +2,7 @@
 // answered without a display, and where it keeps setting.ini, tried as an
 // ordinary user who cannot write the program's folder.
 
+#include "filemode.h"
 #include "machinekey.h"
 #include "mainwindow.h"
 #include "stringcipher.h"
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,16 +24,6 @@ constexpr uid_t unprivilegedId = 65534;
 
 // Set in the copy of this test that runs as that user.
 const char *const childPhase = "VALMORA_TEST_PHASE";
-
-int modeOf(const QString &file)
-{
-    struct stat status
-    {
-    };
-    if (::stat(QFile::encodeName(file).constData(), &status) != 0)
-        return -1;
-    return int(status.st_mode & 07777);
-}
 
 struct Outcome
 {
@@ -58,20 +48,12 @@ private:
     bool install(const QString &executable)
     {
         const QString copy = programFolder->filePath(QFileInfo(executable).fileName());
-        return QFile::copy(executable, copy)
-            && QFile::setPermissions(copy,
-                                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                         | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        return QFile::copy(executable, copy) && setFileMode(copy, 0755);
     }
 
     // The program folder as an ordinary user finds it: readable, not writable.
     // Root's folder is that already for the unprivileged user.
-    void lockProgramFolder()
-    {
-        const QFile::Permissions readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
-            | QFile::ReadOther | QFile::ExeOther;
-        QFile::setPermissions(programFolder->path(), isRoot() ? readable | QFile::WriteOwner : readable);
-    }
+    bool lockProgramFolder() { return setFileMode(programFolder->path(), isRoot() ? 0755 : 0555); }
 
     // Runs a program as an ordinary user with no display, the configuration
     // folder pointed at configHome.
@@ -139,9 +121,7 @@ private slots:
         configHome.reset(new QTemporaryDir);
         QVERIFY(programFolder->isValid() && configHome->isValid());
         // The ordinary user must reach the program and own his configuration folder.
-        QVERIFY(QFile::setPermissions(programFolder->path(),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
-                                          | QFile::ExeOther));
+        QVERIFY(setFileMode(programFolder->path(), 0755));
         if (isRoot())
             QCOMPARE(::chown(QFile::encodeName(configHome->path()).constData(), unprivilegedId, unprivilegedId), 0);
         QVERIFY(install(QStringLiteral(PANEL_EXECUTABLE)));
@@ -151,7 +131,7 @@ private slots:
     {
         // Writable again, so that the folder can be removed.
         if (programFolder)
-            QFile::setPermissions(programFolder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            setFileMode(programFolder->path(), 0700);
     }
 
     void versionAndHelpNeedNoDisplay()
@@ -196,21 +176,19 @@ private slots:
         QVERIFY2(named.out.contains(configHome->filePath(QStringLiteral("mine.ini"))), qPrintable(named.out));
 
         // A folder the user cannot write: the user's configuration folder...
-        lockProgramFolder();
+        QVERIFY(lockProgramFolder());
         QCOMPARE(fileInUse(), perUserFile());
 
         // ...unless setting.ini is there already.
         const QString beside = programFolder->filePath(QStringLiteral("setting.ini"));
-        QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
+        QVERIFY(setFileMode(programFolder->path(), 0700) && QFile(beside).open(QIODevice::WriteOnly));
+        QVERIFY(lockProgramFolder());
         QCOMPARE(fileInUse(), beside);
 
         // A folder the user can write gets a new file beside the program.
-        QVERIFY(QFile::remove(beside));
+        QVERIFY(setFileMode(programFolder->path(), 0700) && QFile::remove(beside));
         if (isRoot())
             QCOMPARE(::chown(QFile::encodeName(programFolder->path()).constData(), unprivilegedId, unprivilegedId), 0);
-        else
-            QVERIFY(
-                QFile::setPermissions(programFolder->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(fileInUse(), beside);
     }
 
@@ -234,7 +212,7 @@ private slots:
         }
 
         QVERIFY(install(QCoreApplication::applicationFilePath()));
-        lockProgramFolder();
+        QVERIFY(lockProgramFolder());
         const QString test = programFolder->filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
         for (const char *step : {"add", "check"}) {
             QProcessEnvironment environment;
@@ -246,8 +224,8 @@ private slots:
 
         QCOMPARE(QDir(programFolder->path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("setting")),
                  QStringList());
-        QCOMPARE(modeOf(perUserFile()), 0600);
-        QCOMPARE(modeOf(QFileInfo(perUserFile()).path()), 0700);
+        QCOMPARE(fileMode(perUserFile()), 0600);
+        QCOMPARE(fileMode(QFileInfo(perUserFile()).path()), 0700);
         QSettings settings(perUserFile(), QSettings::IniFormat);
         StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
         QCOMPARE(cipher.decipherText(settings.value(QStringLiteral("Servers/Arena")).toString()),

@@ -2,6 +2,7 @@
 // that must survive a round trip, and keys that must survive another machine.
 
 #include "apiendpoint.h"
+#include "filemode.h"
 #include "machinekey.h"
 #include "mainwindow.h"
 #include "messageboxcatcher.h"
@@ -17,8 +18,6 @@
 #include <QtTest>
 
 #include <algorithm>
-
-#include <sys/stat.h>
 
 class SettingsTest : public QObject
 {
@@ -71,17 +70,6 @@ private:
     static QComboBox *selector(const MainWindow &window)
     {
         return window.findChild<QComboBox *>(QStringLiteral("comboBox"));
-    }
-
-    // The permission bits of a file or folder, as the system has them.
-    static int modeOf(const QString &file)
-    {
-        struct stat status
-        {
-        };
-        if (::stat(QFile::encodeName(file).constData(), &status) != 0)
-            return -1;
-        return int(status.st_mode & 07777);
     }
 
     static QComboBox *history(const MainWindow &window)
@@ -364,10 +352,10 @@ private slots:
         {
             MainWindow window;
             window.addServer(QStringLiteral("a"), QStringLiteral("k"));
-            QCOMPARE(modeOf(path()), 0600);
-            QCOMPARE(modeOf(newFolder), 0700);
+            QCOMPARE(fileMode(path()), 0600);
+            QCOMPARE(fileMode(newFolder), 0700);
         }
-        QCOMPARE(modeOf(path()), 0600);
+        QCOMPARE(fileMode(path()), 0600);
         QCOMPARE(storedKey(QStringLiteral("a")), QStringLiteral("k"));
     }
 
@@ -378,9 +366,9 @@ private slots:
             QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
         {
             MainWindow window;
-            QCOMPARE(modeOf(path()), 0644); // loading changes nothing
+            QCOMPARE(fileMode(path()), 0644); // loading changes nothing
         }
-        QCOMPARE(modeOf(path()), 0600);
+        QCOMPARE(fileMode(path()), 0600);
         QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
     }
 
