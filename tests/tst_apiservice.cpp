@@ -87,6 +87,33 @@ struct HttpResult
     QJsonObject body;
 };
 
+// Starts the service executable on a free loopback port with a certificate
+// generated into `dir`, and reads back that port and certificate.
+bool startServiceProcess(QProcess &service, const QTemporaryDir &dir, const QStringList &extraArguments,
+                         QByteArray *port, QSslCertificate *certificate)
+{
+    const QString portFile = dir.filePath(u"port"_s);
+    const QString tlsDir = dir.filePath(u"tls"_s);
+    service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
+                  QStringList {u"--generate-cert"_s, tlsDir, u"--port"_s, u"0"_s, u"--port-file"_s, portFile}
+                      + extraArguments);
+    if (!service.waitForStarted(NetworkTimeoutMs)) {
+        qWarning("cannot start the service: %s", qPrintable(service.errorString()));
+        return false;
+    }
+    QFile portText(portFile);
+    if (!QTest::qWaitFor([&] { return QFileInfo(portFile).size() > 0; }, NetworkTimeoutMs)
+        || !portText.open(QIODevice::ReadOnly))
+        return false;
+    *port = portText.readAll().trimmed();
+    const QList<QSslCertificate> certificates
+        = QSslCertificate::fromPath(tlsDir + u'/' + QLatin1String(SelfSignedCertificate::CertificateFileName));
+    if (port->toUShort() == 0 || certificates.size() != 1)
+        return false;
+    *certificate = certificates.first();
+    return true;
+}
+
 // GET with the usual certificate checks, trusting `trusted` as an authority.
 HttpResult httpsGet(QNetworkAccessManager &network, const QSslCertificate &trusted, const QByteArray &url)
 {
@@ -522,26 +549,14 @@ void TestApiService::executableServesAndStopsOnSignal()
     QFETCH(int, signalNumber);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString portFile = dir.filePath(u"port"_s);
-    const QString tlsDir = dir.filePath(u"tls"_s);
-
     QProcess service;
-    service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
-                  {u"--generate-cert"_s, tlsDir, u"--port"_s, u"0"_s, u"--port-file"_s, portFile, u"--seed"_s, u"5"_s});
-    QVERIFY2(service.waitForStarted(NetworkTimeoutMs), qPrintable(service.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, NetworkTimeoutMs);
-
-    QFile portText(portFile);
-    QVERIFY(portText.open(QIODevice::ReadOnly));
-    const QByteArray port = portText.readAll().trimmed();
-    QVERIFY(port.toUShort() != 0);
-    const QList<QSslCertificate> certificates
-        = QSslCertificate::fromPath(tlsDir + u'/' + QLatin1String(SelfSignedCertificate::CertificateFileName));
-    QCOMPARE(certificates.size(), 1);
+    QByteArray port;
+    QSslCertificate certificate;
+    QVERIFY(startServiceProcess(service, dir, {u"--seed"_s, u"5"_s}, &port, &certificate));
 
     QNetworkAccessManager network;
     const HttpResult status
-        = httpsGet(network, certificates.first(), apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
+        = httpsGet(network, certificate, apiUrl("127.0.0.1", port, queryFor(NorthFortKey, u"status"_s)));
     QCOMPARE(status.error, QNetworkReply::NoError);
     QCOMPARE(status.body[u"online"].toInt(), 1);
 
@@ -561,21 +576,11 @@ void TestApiService::speedOptionMakesPlayersComeAndGoSooner()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString portFile = dir.filePath(u"port"_s);
-    const QString tlsDir = dir.filePath(u"tls"_s);
-
     // A second of the clock is more than a day of play.
     QProcess service;
-    service.start(
-        QStringLiteral(API_SERVICE_EXECUTABLE),
-        {u"--generate-cert"_s, tlsDir, u"--port"_s, u"0"_s, u"--port-file"_s, portFile, u"--speed"_s, u"100000"_s});
-    QVERIFY2(service.waitForStarted(NetworkTimeoutMs), qPrintable(service.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, NetworkTimeoutMs);
-    QFile portText(portFile);
-    QVERIFY(portText.open(QIODevice::ReadOnly));
-    const QByteArray port = portText.readAll().trimmed();
-    const QSslCertificate certificate
-        = QSslCertificate::fromPath(tlsDir + u'/' + QLatin1String(SelfSignedCertificate::CertificateFileName)).value(0);
+    QByteArray port;
+    QSslCertificate certificate;
+    QVERIFY(startServiceProcess(service, dir, {u"--speed"_s, u"100000"_s}, &port, &certificate));
 
     QNetworkAccessManager network;
     auto playerNames = [&] {
