@@ -237,6 +237,46 @@ private slots:
         QCOMPARE(storedKey(QStringLiteral("two")), QStringLiteral("k2"));
     }
 
+    // Another program (the command-line tool, another copy of the window)
+    // writes the same file while the window runs.
+    void recordsOfOtherWritersSurviveTheWindowsSaves()
+    {
+        store({{QStringLiteral("Servers/one"), hereCipher().encipherText(QStringLiteral("k1"))},
+               {QStringLiteral("Servers/two"), hereCipher().encipherText(QStringLiteral("k2"))}});
+        auto outsiderLine = [] {
+            QFile file(path());
+            file.open(QIODevice::ReadOnly);
+            const QList<QByteArray> lines = file.readAll().split('\n');
+            for (const QByteArray &line : lines) {
+                if (line.startsWith("outsider="))
+                    return line;
+            }
+            return QByteArray();
+        };
+
+        MainWindow window;
+        store({{QStringLiteral("Servers/outsider"), hereCipher().encipherText(QStringLiteral("outside key"))}});
+        const QByteArray written = outsiderLine();
+        QVERIFY(!written.isEmpty());
+
+        window.addServer(QStringLiteral("three"), QStringLiteral("k3"));
+        QCOMPARE(outsiderLine(), written);
+        QCOMPARE(items(selector(window)), QStringList({"one", "outsider", "three", "two"}));
+
+        selector(window)->setCurrentIndex(0);
+        window.findChild<QPushButton *>(QStringLiteral("pushButton_3"))->click();
+        QCOMPARE(outsiderLine(), written);
+        QCOMPARE(storedServers().keys(), QStringList({"outsider", "three", "two"}));
+        QCOMPARE(storedKey(QStringLiteral("outsider")), QStringLiteral("outside key"));
+
+        // A server the other program removes is not brought back by the
+        // window's next save.
+        QSettings(path(), QSettings::IniFormat).remove(QStringLiteral("Servers/two"));
+        window.addServer(QStringLiteral("four"), QStringLiteral("k4"));
+        QCOMPARE(storedServers().keys(), QStringList({"four", "outsider", "three"}));
+        QCOMPARE(items(selector(window)), QStringList({"four", "outsider", "three"}));
+    }
+
     void deletingWithEmptySelectorChangesNothing()
     {
         MainWindow window;

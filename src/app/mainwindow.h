@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apiendpoint.h"
+#include "serversync.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -67,6 +68,10 @@ private:
     void showRes(const QVariantMap &reply);
 
     void warnUser(const QString &title, const QString &text);
+    // Refills the server selector from `servers` after another program
+    // changed the file, keeping the selection where that server is still
+    // listed; a full update follows only when the selected server changed.
+    void showServerList(const QString &selected, const QString &selectedKey);
 
     Ui::MainWindow *ui;
     QueuedHttp *http;
@@ -82,9 +87,9 @@ private:
     // Where the API lives and which extra certificates to trust; read from
     // the [Main] group at start, never written back.
     ApiEndpoint apiEndpoint;
-    // Stored records of keys that did not decipher here, written back
-    // unchanged so that another machine's keys survive a save.
-    QMap<QString, QString> undecipheredRecords;
+    // What the settings file held at the last look, and what this window
+    // changed since; other programs write the same file.
+    ServerSync serverSync;
     // The latest full update: the server it was for and the id of its last
     // query. A timer tick adds no refresh while that query waits or runs.
     QString refreshedServer;
