@@ -1,6 +1,8 @@
 #include "commandline.h"
 #include "mainwindow.h"
+#include "runningcopy.h"
 #include "settingslocation.h"
+#include "windowfront.h"
 
 #include <QApplication>
 
@@ -20,9 +22,16 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    // An empty name leaves the choice to the usual rules, made at the first load.
+    // An empty name leaves the choice to the usual rules, made here once.
     SettingsLocation::setFilePath(commandLine.settingsFile());
+
+    // Started again with the same file: the running copy shows its window.
+    RunningCopy runningCopy(SettingsLocation::filePath());
+    if (runningCopy.start() == RunningCopy::HandedOver)
+        return 0;
+
     MainWindow window;
+    QObject::connect(&runningCopy, &RunningCopy::showRequested, &window, [&window] { bringToFront(&window); });
     window.show();
     return app.exec();
 }

@@ -1,0 +1,140 @@
+#include "runningcopy.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+const QByteArray showRequest = "show\n";
+const QByteArray shownReply = "shown\n";
+
+// A running copy answers at once; these only bound a copy that hangs.
+constexpr int connectMsec = 1000;
+constexpr int answerMsec = 3000;
+constexpr int electionMsec = 5000;
+
+// The same file under every name it may be given: through links, relative
+// or not, and on Windows in any letter case.
+QString canonicalPath(const QString &path)
+{
+    const QFileInfo file(path);
+    QString canonical = file.canonicalFilePath();
+    if (canonical.isEmpty()) {
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        canonical = QDir(folder.isEmpty() ? file.absolutePath() : folder).filePath(file.fileName());
+    }
+#ifdef Q_OS_WIN
+    canonical = canonical.toLower();
+#endif
+    return canonical;
+}
+
+QString userTag()
+{
+#ifdef Q_OS_UNIX
+    return QString::number(::getuid());
+#else
+    const QString user = qEnvironmentVariable("USERNAME");
+    return user.isEmpty() ? QStringLiteral("user") : user;
+#endif
+}
+
+} // namespace
+
+RunningCopy::RunningCopy(const QString &settingsPath, QObject *parent)
+    : QObject(parent)
+    , name(socketName(settingsPath))
+{ }
+
+QString RunningCopy::socketName(const QString &settingsPath)
+{
+    const QByteArray digest
+        = QCryptographicHash::hash(canonicalPath(settingsPath).toUtf8(), QCryptographicHash::Sha256).toHex();
+    const QString base = QStringLiteral("valmora-panel-%1-%2").arg(userTag(), QString::fromLatin1(digest.left(24)));
+#ifdef Q_OS_UNIX
+    // A folder of this user's own where there is one, so that nobody else
+    // can put a socket under this name first.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return QDir(QFileInfo(runtime).isDir() ? runtime : QDir::tempPath()).filePath(base);
+#else
+    return base; // a named pipe
+#endif
+}
+
+RunningCopy::Outcome RunningCopy::start()
+{
+    // Two copies started at once must not both find nobody and both serve.
+    const QString lockFolder = QFileInfo(name).isAbsolute() ? QFileInfo(name).path() : QDir::tempPath();
+    QLockFile election(QDir(lockFolder).filePath(QFileInfo(name).fileName() + QStringLiteral(".lock")));
+    const bool elected = election.tryLock(electionMsec);
+
+    if (askRunningCopy())
+        return HandedOver;
+    if (!elected)
+        return Alone;
+
+    server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    // Nobody answered, so a socket under this name was left by a copy that
+    // was killed.
+    if (!server->listen(name) && !(QLocalServer::removeServer(name) && server->listen(name))) {
+        qWarning("Cannot watch for later starts of the program: %s", qPrintable(server->errorString()));
+        delete server;
+        server = nullptr;
+        return Alone;
+    }
+    connect(server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = server->nextPendingConnection())
+            answer(socket);
+    });
+    return Serving;
+}
+
+bool RunningCopy::askRunningCopy()
+{
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(connectMsec))
+        return false;
+#ifdef Q_OS_WIN
+    // Windows lets only the program in front bring a window forward; this
+    // one was just started by the user, so it may pass that on.
+    AllowSetForegroundWindow(ASFW_ANY);
+#endif
+    socket.write(showRequest);
+    if (!socket.waitForBytesWritten(answerMsec))
+        return false;
+    QByteArray reply;
+    while (!reply.contains('\n') && socket.waitForReadyRead(answerMsec))
+        reply += socket.readAll();
+    return reply == shownReply;
+}
+
+void RunningCopy::answer(QLocalSocket *socket)
+{
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        if (!socket->canReadLine()) {
+            // Only the short request is expected; anything longer is dropped.
+            if (socket->bytesAvailable() > showRequest.size())
+                socket->disconnectFromServer();
+            return;
+        }
+        if (socket->readLine() == showRequest) {
+            emit showRequested();
+            socket->write(shownReply);
+        }
+        socket->disconnectFromServer();
+    });
+}
