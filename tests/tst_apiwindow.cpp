@@ -268,6 +268,46 @@ private slots:
         QCOMPARE(child<QComboBox>("comboBox_3")->itemText(0), QStringLiteral("status")); // still kept
     }
 
+    // The command-line tool and other copies write the settings file while
+    // the window runs: the list follows, the selection stays where its server
+    // is still listed, and only a change of the selected server sends queries.
+    void serverListFollowsTheSettingsFile()
+    {
+        if (!hasMachineKey())
+            QSKIP("no network hardware address here, so no API key can be stored");
+        QVERIFY(openWindow({"k0", "k1"}));
+        auto *selector = child<QComboBox>("comboBox");
+        selector->setCurrentIndex(1);
+        QVERIFY(settle());
+        const int sent = int(server->targets().size());
+        const QString shownName = text("label");
+        auto edit = [](const std::function<void(QSettings &)> &change) {
+            QSettings settings(SettingsLocation::filePath(), QSettings::IniFormat);
+            change(settings);
+        };
+
+        StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
+        edit([&](QSettings &settings) { settings.setValue("Servers/A-new", cipher.encipherText("kn")); });
+        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0", "S1"}), patience);
+        QCOMPARE(selector->currentText(), QStringLiteral("S1"));
+
+        // The window's own save, and the change it sees of it, send nothing.
+        window->saveSettings();
+        QTest::qWait(1000);
+        QVERIFY(settle());
+        QCOMPARE(server->targets().size(), sent);
+        QCOMPARE(text("label"), shownName);
+
+        // The selected server removed: the first one is shown, in full.
+        edit([](QSettings &settings) { settings.remove("Servers/S1"); });
+        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0"}), patience);
+        QCOMPARE(selector->currentText(), QStringLiteral("A-new"));
+        QVERIFY(settle());
+        QCOMPARE(server->targets().mid(sent),
+                 QList<QByteArray>({"/api.php?token=kn&query=status", "/api.php?token=kn&query=getresources",
+                                    "/api.php?token=kn&query=getmaps"}));
+    }
+
     void fullUpdateSendsStatusResourcesAndMapsInOrder()
     {
         if (!hasMachineKey())

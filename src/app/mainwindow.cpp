@@ -2,7 +2,9 @@
 
 #include "about.h"
 #include "dialog.h"
+#include "filewatch.h"
 #include "queuedhttp.h"
+#include "settingslocation.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -84,6 +86,10 @@ MainWindow::MainWindow(QWidget *parent)
     currentMap = QString();
     fullUpdate();
     createTrayIcon();
+
+    // The command-line tool and other copies write the same file.
+    auto *settingsWatch = new FileWatch(SettingsLocation::filePath(), this);
+    connect(settingsWatch, &FileWatch::changed, this, &MainWindow::takeInSettingsChanges);
 }
 
 MainWindow::~MainWindow()

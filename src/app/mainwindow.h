@@ -72,6 +72,8 @@ private:
     // changed the file, keeping the selection where that server is still
     // listed; a full update follows only when the selected server changed.
     void showServerList(const QString &selected, const QString &selectedKey);
+    // Takes in what other programs changed in the settings file.
+    void takeInSettingsChanges();
 
     Ui::MainWindow *ui;
     QueuedHttp *http;

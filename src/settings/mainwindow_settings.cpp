@@ -123,6 +123,26 @@ void MainWindow::saveSettings()
         showServerList(selected, selectedKey);
 }
 
+void MainWindow::takeInSettingsChanges()
+{
+    const QString path = SettingsLocation::filePath();
+    if (!QFileInfo::exists(path)) {
+        // Removed by hand, say: the window keeps its list and writes it
+        // anew at its next save.
+        serverSync.fileLost();
+        return;
+    }
+    QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError)
+        return;
+    settings.beginGroup(serversGroup);
+    const QString selected = ui->comboBox->currentText();
+    const QString selectedKey = servers.value(selected);
+    MachineCipher cipher(getMacAddress());
+    if (serverSync.takeIn(SettingsFile::records(settings), cipher, &servers))
+        showServerList(selected, selectedKey);
+}
+
 void MainWindow::reloadComboBox()
 {
     ui->comboBox->clear();
