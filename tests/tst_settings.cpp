@@ -3,9 +3,11 @@
 
 #include "apiendpoint.h"
 #include "filemode.h"
+#include "machinecipher.h"
 #include "machinekey.h"
 #include "mainwindow.h"
 #include "messageboxcatcher.h"
+#include "settingsfile.h"
 #include "settingslocation.h"
 #include "stringcipher.h"
 
@@ -97,6 +99,20 @@ private slots:
         QCOMPARE(machineKeyFromAddress(QStringLiteral("18446744073709551615")), 0xFFFFFFFFu);
         QCOMPARE(machineKeyFromAddress(QStringLiteral("4294967296")), 0u);
         QCOMPARE(machineKeyFromAddress(QStringLiteral("4294967297")), 1u);
+    }
+
+    // The file and its records are the same on every system: one written on
+    // Linux under a known hardware address reads the same here.
+    void fileWrittenOnLinuxReadsTheSame()
+    {
+        QSettings settings(QStringLiteral(TEST_DATA_DIR "/written-on-linux.ini"), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("Main/cmd")).toStringList(), QStringList({"status", "say привет, мир"}));
+        settings.beginGroup(QStringLiteral("Servers"));
+        const QMap<QString, QString> records = SettingsFile::records(settings);
+        QCOMPARE(records.keys(), QStringList({"Arena 2", "Ночная гавань"}));
+        MachineCipher cipher(QStringLiteral("00:1A:2B:3C:4D:5E"));
+        QCOMPARE(cipher.decipher(records.value(QStringLiteral("Ночная гавань"))).text, QStringLiteral("ключ-API+/=&1"));
+        QCOMPARE(cipher.decipher(records.value(QStringLiteral("Arena 2"))).text, QStringLiteral("k2"));
     }
 
     void startsEmptyWithoutFileAndWritesOne()
