@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -20,15 +21,22 @@ QString fileIn(const QString &directory)
     return directory + QDir::separator() + fileName;
 }
 
+// Asked by trying: on Windows the file attributes that QFileInfo reads say
+// nothing of a folder's permissions (Program Files is closed by those), and
+// elsewhere this also covers read-only file systems and access lists.
+bool canCreateFilesIn(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".setting-probe-XXXXXX")));
+    return probe.open();
+}
+
 } // namespace
 
 QString SettingsLocation::defaultFilePath()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     QString besideProgram = fileIn(programFolder);
-    // isWritable() asks the system whether this user may write there, which
-    // also covers read-only file systems.
-    if (QFileInfo::exists(besideProgram) || QFileInfo(programFolder).isWritable())
+    if (QFileInfo::exists(besideProgram) || canCreateFilesIn(programFolder))
         return besideProgram;
     return fileIn(QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
 }
