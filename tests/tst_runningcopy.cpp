@@ -78,6 +78,17 @@ private slots:
             QCOMPARE(second->exitCode(), 0);
             QTRY_VERIFY(window.isVisible() && !window.isMinimized());
         }
+
+        // Help, the version and mistakes are answered as ever, by the new start.
+        const QList<QPair<QStringList, int>> answered = {{{"--version"}, 0}, {{"--help"}, 0}, {{"--bogus"}, 2}};
+        for (const auto &[arguments, exitCode] : answered) {
+            QProcess asked;
+            asked.start(QStringLiteral(PANEL_EXECUTABLE),
+                        QStringList {QStringLiteral("--settings"), settings} + arguments);
+            QVERIFY(asked.waitForFinished(startMsec));
+            QCOMPARE(asked.exitCode(), exitCode);
+            QVERIFY(!(asked.readAllStandardOutput() + asked.readAllStandardError()).isEmpty());
+        }
         SettingsLocation::setFilePath(QString());
     }
 
