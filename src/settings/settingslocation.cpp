@@ -16,9 +16,10 @@ QString &chosenPath()
     return path;
 }
 
+// In the system's own spelling (backslashes on Windows), as --help shows it.
 QString fileIn(const QString &directory)
 {
-    return directory + QDir::separator() + fileName;
+    return QDir::toNativeSeparators(QDir(directory).filePath(fileName));
 }
 
 // Asked by trying: on Windows the file attributes that QFileInfo reads say
@@ -38,7 +39,7 @@ QString SettingsLocation::defaultFilePath()
     QString besideProgram = fileIn(programFolder);
     if (QFileInfo::exists(besideProgram) || canCreateFilesIn(programFolder))
         return besideProgram;
-    return fileIn(QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+    return fileIn(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
 QString SettingsLocation::filePath()
