@@ -69,6 +69,11 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
         "WINEPATH=${valmora_winepath}"
         "WINEQT_QPA_PLATFORM=offscreen"
         "WINEQT_FORCE_STDERR_LOGGING=1")
+    # The offscreen platform looks for fonts in Qt's own folder, which has
+    # none; the build machine's DejaVu fonts give text its true size.
+    if(IS_DIRECTORY /usr/share/fonts/truetype/dejavu)
+        list(APPEND VALMORA_TEST_ENVIRONMENT "WINEQT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu")
+    endif()
 else()
     function(valmora_program_path out path)
         set(${out} "${path}" PARENT_SCOPE)
