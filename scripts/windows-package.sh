@@ -9,6 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$PWD
+# makensis reads the Russian read-me's name in the locale's character set.
+export LC_ALL=C.UTF-8
 
 scripts/install-windows-deps.sh >&2
 sdk=$(scripts/windows-sdk.sh | tail -n 1)
