@@ -2,10 +2,9 @@
 // answered without a display, and where it keeps setting.ini, tried as an
 // ordinary user who cannot write the program's folder.
 //
-// On Windows the program folder is closed by the read-only attribute, which
-// Wine turns into Unix permissions; where that leaves the folder open to
-// the user (root ignores permissions), the steps that need a closed folder
-// skip and say so.
+// On Windows the test cannot close a folder to its own user (it sets the
+// read-only attribute, which only some systems heed for folders): where the
+// folder stays open, the steps that need a closed one skip and say why.
 
 #include "filemode.h"
 #include "machinekey.h"
@@ -30,6 +29,12 @@ namespace {
 // write anywhere: "nobody" on Debian.
 constexpr uid_t unprivilegedId = 65534;
 #endif
+
+// Why a step that needs a closed program folder cannot be taken.
+const char *const openFolderReason
+    = "the program folder stays writable to this user here (Windows and Wine ignore a folder's read-only "
+      "attribute, and root may write anywhere), so the configuration folder is never chosen; "
+      "scripts/check-windows.sh sees it with the installed program run as an ordinary user";
 
 // Set in the copy of this test that runs as that user.
 const char *const childPhase = "VALMORA_TEST_PHASE";
@@ -268,8 +273,7 @@ private slots:
         // A folder the user cannot write: the user's configuration folder...
         QVERIFY(lockProgramFolder());
         if (programFolderIsOpen())
-            QSKIP("the program folder stays writable to this user here (under Wine as root, who may write "
-                  "anywhere), so the configuration folder is never chosen; run as an ordinary user to see it");
+            QSKIP(openFolderReason);
         QCOMPARE(fileInUse(), shown(perUserFile()));
 
         // ...unless setting.ini is there already.
@@ -300,8 +304,7 @@ private slots:
         QVERIFY(install(QCoreApplication::applicationFilePath()));
         QVERIFY(lockProgramFolder());
         if (programFolderIsOpen())
-            QSKIP("the program folder stays writable to this user here (under Wine as root, who may write "
-                  "anywhere), so the configuration folder is never chosen; run as an ordinary user to see it");
+            QSKIP(openFolderReason);
 #ifndef Q_OS_UNIX
         // The profile's own file is the user's: never overwritten by a test.
         if (QFile::exists(perUserFile()))
