@@ -165,6 +165,7 @@ subsystem() { "$objdump" -p "$1" | awk '$1 == "Subsystem" { $1 = $2 = ""; sub(/^
 if [ -f "$portable/valmora-ctl.exe" ]; then
     [ "$(subsystem "$portable/valmora-ctl.exe")" = "(Windows CUI)" ] ||
         fail "valmora-ctl.exe is not a console program: $(subsystem "$portable/valmora-ctl.exe")"
+    wrestool -l "$portable/valmora-ctl.exe" | grep -q "type=version" || fail "valmora-ctl.exe has no version record"
 fi
 resources=$(wrestool -l "$portable/valmora-panel.exe")
 grep -q "type=group_icon" <<<"$resources" && grep -q "name='IDI_ICON1'" <<<"$resources" ||
