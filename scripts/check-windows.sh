@@ -182,13 +182,15 @@ while IFS= read -r -d '' binary; do
     fi
 done < <(find "$unzipped" \( -name '*.exe' -o -name '*.dll' \) -print0)
 
+"$objdump" -f "$setup" | grep -q 'file format pei-x86-64' || fail "the installer is not a 64-bit program"
+
 part "the unzipped program under Wine and Xvfb"
 # A Wine folder of its own: its server must start with the display.
 gui_prefix=$tmp/wine-gui
 wine_prefixes+=("$gui_prefix")
 start_service "$tmp/service-gui"
 screenshot=$build/windows-wine.png
-rm -f "$screenshot"
+rm -f "$screenshot" "$screenshot.window" "$screenshot.help"
 cat >"$tmp/gui.sh" <<'EOF'
 set -euo pipefail
 wineboot -i >/dev/null 2>&1
@@ -197,6 +199,9 @@ for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware 
     wine reg add "$key" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 done
 wineserver -w
+# A portable copy keeps setting.ini beside itself.
+wine "$PORTABLE/valmora-panel.exe" --help | tr -d '\r' | sed -n '/In use now:/,$p' | tr '\n' ' ' |
+    sed 's/.*In use now:[[:space:]]*//; s/[[:space:]].*//' >"$OUT.help"
 # setting.ini beside the program, keys enciphered for the first interface
 # that Windows (here: Wine) lists, written by the Windows build's own code
 # (which finds its DLLs there for the while).
@@ -226,6 +231,8 @@ WINEPREFIX=$gui_prefix BUILD=$build PORTABLE=$portable OUT=$screenshot \
     timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$tmp/gui.sh" || status=$?
 stop_service
 [ "$status" -eq 0 ] || fail "the unzipped program did not run under Wine (exit status $status)"
+[ "$(cat "$screenshot.help" 2>/dev/null)" = "Z:${portable//\//\\}\\setting.ini" ] ||
+    fail "the unzipped program does not keep setting.ini beside itself: '$(cat "$screenshot.help" 2>/dev/null)'"
 if [ -f "$screenshot.window" ]; then
     echo "window: $(cat "$screenshot.window")"
     grep -Eq ' 608x432\+' "$screenshot.window" || fail "the window is not 608x432: $(cat "$screenshot.window")"
