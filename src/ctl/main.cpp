@@ -8,8 +8,23 @@
 
 #include <QCoreApplication>
 
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+
+// The library's and Qt's warnings are meant for a window's log; here
+// standard error carries one line of our own for a failure, and nothing else.
+void keepOnlyGraveMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtFatalMsg || type == QtCriticalMsg)
+        qtHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    qtHandler = qInstallMessageHandler(keepOnlyGraveMessages);
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("valmora-ctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
