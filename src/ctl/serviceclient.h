@@ -3,14 +3,15 @@
 #include "apiendpoint.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QSslCertificate>
 #include <QString>
 #include <QVariantMap>
 
-class QueuedHttp;
-
 // One query to the hosting API at a time, sent exactly as the window sends
-// it (the same HTTPS client), with the certificates the window trusts and a
-// time-out for the whole query.
+// it (the same HTTPS client), trusting the certificates the window trusts,
+// with a time-out for the whole query.
 class ServiceClient
 {
 public:
@@ -29,7 +30,18 @@ public:
     Reply get(const QByteArray &path) const;
 
 private:
-    QString describeFailure(const QueuedHttp &http) const;
+    struct Exchange
+    {
+        bool failed = false;
+        QNetworkReply::NetworkError error = QNetworkReply::NoError;
+        QString errorString;
+        int statusCode = 0;
+        QByteArray body;
+    };
+
+    // One GET; an empty list of authorities means Qt's default, the system's.
+    Exchange send(const QByteArray &path, const QList<QSslCertificate> &authorities) const;
+    Reply read(const Exchange &exchange) const;
 
     ApiEndpoint endpoint;
     int timeoutMsec;
