@@ -110,7 +110,7 @@ int QueuedHttp::get(const QByteArray &path)
     return enqueue(operation);
 }
 
-QByteArray QueuedHttp::readAll()
+QByteArray QueuedHttp::readAll() const
 {
     return m_finished.body;
 }

@@ -42,7 +42,7 @@ public:
 
     // The whole body of the GET whose requestFinished() is being handled;
     // empty at any other time and after a transport failure.
-    QByteArray readAll();
+    QByteArray readAll() const;
     // The HTTP status of that GET; 0 at any other time and when no reply came.
     int statusCode() const;
     // Why that GET ended with the error flag: QNetworkReply's error, with

@@ -175,7 +175,7 @@ void CtlCommandLine::check(const QStringList &positional)
         return;
     }
     if (command->most >= 0 && arguments.size() > command->most) {
-        const QString extra = arguments.at(command->most);
+        const QString &extra = arguments.at(command->most);
         problem = extra.startsWith(QLatin1Char('-'))
             ? QStringLiteral("лишний аргумент «%1»: параметры ставятся перед командой").arg(extra)
             : QStringLiteral("лишний аргумент «%1»").arg(extra);
