@@ -32,6 +32,9 @@
 namespace {
 
 constexpr int Patience = 30000;
+// Long enough that a status asked for right after a start finds the server
+// starting even on a slow, busy machine.
+constexpr int StartDelayMs = 4000;
 
 const QString HarborNight = QStringLiteral("Ночная гавань");
 const QString PrivateClub = QStringLiteral("Закрытый клуб");
@@ -177,7 +180,7 @@ private slots:
         service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
                       {QStringLiteral("--generate-cert"), folder.filePath(QStringLiteral("tls")),
                        QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                       QStringLiteral("--start-delay-ms"), QStringLiteral("2000")});
+                       QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs)});
         QVERIFY2(service.waitForStarted(Patience), qPrintable(service.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, Patience);
         QFile port(portFile);
