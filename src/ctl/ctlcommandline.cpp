@@ -25,7 +25,7 @@ struct Command
 };
 
 const Command commands[] = {
-    {"list", "", 0, 0, "the stored servers, one name a line, in the window's order"},
+    {"list", "", 0, 0, "the stored servers, in the window's order"},
     {"status", "SERVER", 1, 1, "state, name, address, map and players"},
     {"resources", "SERVER", 1, 1, "CPU, memory, players and disk in use"},
     {"maps", "SERVER", 1, 1, "the server's maps, one a line"},
@@ -34,7 +34,7 @@ const Command commands[] = {
     {"restart", "SERVER", 1, 1, "restart the server"},
     {"map", "SERVER MAP", 2, 2, "switch the server to another map"},
     {"console", "SERVER WORD...", 2, -1, "send the words as one console command"},
-    {"add", "SERVER", 1, 1, "store a server; its API key is read from standard input"},
+    {"add", "SERVER", 1, 1, "store a server; its API key from standard input"},
     {"remove", "SERVER", 1, 1, "remove a stored server"},
 };
 
@@ -49,22 +49,23 @@ const Command *findCommand(const QString &name)
 
 QString description()
 {
-    QString text = QStringLiteral(
-        "Queries and controls game servers rented from the Valmora hosting service, with the servers and API "
-        "keys that valmora-panel keeps. Options stand before the command.\n\nCommands:\n");
+    QString text = QStringLiteral("Queries and controls game servers rented from the Valmora hosting service,\n"
+                                  "with the servers and API keys that valmora-panel keeps. The options stand\n"
+                                  "before the command.\n\nCommands:\n");
     for (const Command &command : commands) {
         const QString usage = QString::fromLatin1(command.name) + QLatin1Char(' ') + QLatin1String(command.arguments);
         text += QStringLiteral("  %1 %2\n").arg(usage, -26).arg(QLatin1String(command.what));
     }
-    text += QStringLiteral(
-        "\nWith --json the service's reply is printed as received, and list prints [{\"name\": ..., \"key\": "
-        "true|false}].\n\nExit status:\n"
-        "  0  done; for status: the server runs\n"
-        "  1  status only: the server is off, starting or in a state not known\n"
-        "  2  a mistake on the command line\n"
-        "  3  the service could not be reached, failed the certificate check, did not answer in time, or\n"
-        "     answered with an HTTP status of 400 or more, with an error, or with no JSON object\n"
-        "  4  no such server, its API key cannot be read, or the settings file cannot be read or written");
+    text += QStringLiteral("\nWith --json the service's reply is printed as received, and list prints\n"
+                           "[{\"name\": ..., \"key\": true|false}].\n\nExit status:\n"
+                           "  0  done; for status: the server runs\n"
+                           "  1  status only: the server is off, starting or in a state not known\n"
+                           "  2  a mistake on the command line\n"
+                           "  3  the service could not be reached, failed the certificate check, did not\n"
+                           "     answer in time, or answered with an HTTP status of 400 or more, with an\n"
+                           "     error, or with no JSON object\n"
+                           "  4  no such server, its API key cannot be read, or the settings file cannot\n"
+                           "     be read or written\n");
     return text;
 }
 
