@@ -8,6 +8,10 @@
 
 #include <QCoreApplication>
 
+#ifdef VALMORA_OPENSSL_NO_ATEXIT
+#include <openssl/crypto.h>
+#endif
+
 namespace {
 
 QtMessageHandler qtHandler = nullptr;
@@ -25,6 +29,13 @@ void keepOnlyGraveMessages(QtMsgType type, const QMessageLogContext &context, co
 int main(int argc, char *argv[])
 {
     qtHandler = qInstallMessageHandler(keepOnlyGraveMessages);
+#ifdef VALMORA_OPENSSL_NO_ATEXIT
+    // Qt joins its HTTP thread before that thread has released its OpenSSL
+    // state, and the process ends right after the query. OpenSSL's own
+    // clean-up at exit would race that thread (a double free, or the state
+    // left half freed); the system takes the memory back anyway.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+#endif
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("valmora-ctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
