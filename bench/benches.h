@@ -14,6 +14,8 @@ struct BenchContext
     QString emptyProbe; // an empty main window in a probe process
     QString floorProbe; // the same with a line of text and TLS loaded
     QString service; // the stand-in service program
+    QString ctl; // the command-line tool
+    QString ctlFloor; // one bare HTTPS GET from a Qt Core and Network program
 };
 
 // Each adds its rows (and notes) to the table.
@@ -31,6 +33,10 @@ void runNetworkBench(const BenchContext &context, const ServiceProcess &service,
 // CPU time over `seconds` with the window hidden and a server selected,
 // against an empty main window, both as probe processes at the same time.
 void runIdleBench(const BenchContext &context, const ServiceProcess &service, int seconds, ResultTable &table);
+
+// `runs` valmora-ctl status processes against as many bare HTTPS GETs and
+// windows answered once, side by side.
+void runCtlBench(const BenchContext &context, const ServiceProcess &service, int runs, ResultTable &table);
 
 // `updates` full updates of the shown window, one after another, against a
 // service of its own whose players come and go quickly; what the process

@@ -2,8 +2,8 @@
 // network and idle, each beside a baseline measured in the same run, and
 // the soak, a long run of the window against its state after a warm-up.
 //
-//   valmora-bench [--runs N] [--idle-seconds N] [--soak-updates N]
-//                 [--only startup,reply,network,idle,soak]
+//   valmora-bench [--runs N] [--ctl-runs N] [--idle-seconds N] [--soak-updates N]
+//                 [--only startup,reply,network,ctl,idle,soak]
 
 #include "benches.h"
 #include "resulttable.h"
@@ -61,6 +61,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption runs(QStringLiteral("runs"),
                                   QStringLiteral("Start-up processes of each kind (default 15)."), QStringLiteral("N"),
                                   QStringLiteral("15"));
+    const QCommandLineOption ctlRuns(QStringLiteral("ctl-runs"),
+                                     QStringLiteral("valmora-ctl processes of each kind (default 20)."),
+                                     QStringLiteral("N"), QStringLiteral("20"));
     const QCommandLineOption idleSeconds(QStringLiteral("idle-seconds"),
                                          QStringLiteral("Length of the idle measurement (default 60)."),
                                          QStringLiteral("N"), QStringLiteral("60"));
@@ -69,12 +72,13 @@ int main(int argc, char *argv[])
                                          QStringLiteral("N"), QStringLiteral("10000"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Comma-separated benchmarks to run: startup, reply, network, idle, soak."),
-        QStringLiteral("LIST"), QStringLiteral("startup,reply,network,idle,soak"));
-    parser.addOptions({runs, idleSeconds, soakUpdates, only});
+        QStringLiteral("Comma-separated benchmarks to run: startup, reply, network, ctl, idle, soak."),
+        QStringLiteral("LIST"), QStringLiteral("startup,reply,network,ctl,idle,soak"));
+    parser.addOptions({runs, ctlRuns, idleSeconds, soakUpdates, only});
     parser.process(app);
     const QStringList chosen = parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts);
     const int runCount = qMax(1, parser.value(runs).toInt());
+    const int ctlRunCount = qMax(1, parser.value(ctlRuns).toInt());
     const int idleLength = qMax(1, parser.value(idleSeconds).toInt());
     const int soakLength = parser.value(soakUpdates).toInt();
 
@@ -88,7 +92,9 @@ int main(int argc, char *argv[])
                                 QStringLiteral(BENCH_WINDOW_PROBE),
                                 QStringLiteral(BENCH_EMPTY_PROBE),
                                 QStringLiteral(BENCH_FLOOR_PROBE),
-                                QStringLiteral(API_SERVICE_EXECUTABLE)};
+                                QStringLiteral(API_SERVICE_EXECUTABLE),
+                                QStringLiteral(BENCH_CTL),
+                                QStringLiteral(BENCH_CTL_FLOOR)};
     QDir(work.path()).mkpath(QStringLiteral("service"));
     ServiceProcess service(context.service, QDir(work.path()).filePath(QStringLiteral("service")));
 
@@ -103,13 +109,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "reply handling...\n");
         runReplyBench(context, table);
     }
-    const bool needsService = chosen.contains(QLatin1String("network")) || chosen.contains(QLatin1String("idle"));
+    const bool needsService = chosen.contains(QLatin1String("network")) || chosen.contains(QLatin1String("ctl"))
+        || chosen.contains(QLatin1String("idle"));
     const QString serviceProblem = needsService ? service.start() : QString();
     if (!serviceProblem.isEmpty())
-        table.addNote(QStringLiteral("network and idle skipped: ") + serviceProblem);
+        table.addNote(QStringLiteral("network, ctl and idle skipped: ") + serviceProblem);
     if (serviceProblem.isEmpty() && chosen.contains(QLatin1String("network"))) {
         std::fprintf(stderr, "network...\n");
         runNetworkBench(context, service, table);
+    }
+    if (serviceProblem.isEmpty() && chosen.contains(QLatin1String("ctl"))) {
+        std::fprintf(stderr, "valmora-ctl: %d processes of each kind...\n", ctlRunCount);
+        runCtlBench(context, service, ctlRunCount, table);
     }
     if (serviceProblem.isEmpty() && chosen.contains(QLatin1String("idle"))) {
         std::fprintf(stderr, "idle: %d s...\n", idleLength);

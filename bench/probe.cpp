@@ -71,6 +71,8 @@ ProbeRequest ProbeRequest::fromArguments(const QStringList &arguments)
         const QString &argument = arguments.at(i);
         if (argument == QLatin1String("first-paint")) {
             request.mode = FirstPaint;
+        } else if (argument == QLatin1String("settled")) {
+            request.mode = Settled;
         } else if (argument == QLatin1String("idle") && i + 1 < arguments.size()) {
             request.mode = Idle;
             request.idleSeconds = arguments.at(++i).toInt();
@@ -93,7 +95,8 @@ ProbeRequest ProbeRequest::fromArguments(const QStringList &arguments)
 int runProbe(QWidget &window, const ProbeRequest &request, const QElapsedTimer &sinceMain, const ProbeHooks &hooks)
 {
     if (request.mode == ProbeRequest::Invalid) {
-        std::fprintf(stderr, "usage: first-paint | idle SECONDS [--lead-in SECONDS]; optionally --settings DIR\n");
+        std::fprintf(stderr,
+                     "usage: first-paint | settled | idle SECONDS [--lead-in SECONDS]; optionally --settings DIR\n");
         return 2;
     }
 
@@ -124,15 +127,22 @@ int runProbe(QWidget &window, const ProbeRequest &request, const QElapsedTimer &
         });
     };
 
+    auto quitSettled = [&] {
+        std::printf("settled_ms=%.3f\n", double(sinceMain.nsecsElapsed()) / 1e6);
+        exitCode = 0;
+        QCoreApplication::quit();
+    };
     FirstPaintWatcher watcher(&window, [&] {
+        const std::function<void()> next = request.mode == ProbeRequest::Settled ? std::function<void()>(quitSettled)
+                                                                                 : std::function<void()>(startIdle);
         if (request.mode == ProbeRequest::FirstPaint) {
             std::printf("first_paint_ms=%.3f\n", double(sinceMain.nsecsElapsed()) / 1e6);
             exitCode = 0;
             QCoreApplication::quit();
         } else if (hooks.settle) {
-            hooks.settle(startIdle);
+            hooks.settle(next);
         } else {
-            startIdle();
+            next();
         }
     });
 

@@ -14,6 +14,9 @@ class QWidget;
 //   first-paint [--settings DIR]
 //       show the window and quit right after its first paint; prints
 //       "first_paint_ms=N", the time from main() to that paint
+//   settled [--settings DIR]
+//       show the window, let it settle (the program: its first full update
+//       answered) and quit; prints "settled_ms=N", the time from main()
 //   idle SECONDS [--lead-in SECONDS] [--settings DIR]
 //       show the window, let it settle, hide it, wait for the lead-in
 //       (default 10 s) and print the CPU time used over the next SECONDS:
@@ -22,7 +25,7 @@ class QWidget;
 // --settings names the folder that holds the window's setting.ini.
 struct ProbeRequest
 {
-    enum Mode { Invalid, FirstPaint, Idle };
+    enum Mode { Invalid, FirstPaint, Settled, Idle };
 
     Mode mode = Invalid;
     int idleSeconds = 0;

@@ -1,9 +1,9 @@
 # What `cmake --install` puts where on Linux, and the Debian package that
 # CPack builds from it (scripts/package.sh):
-#   bin/valmora-panel                                  (src/CMakeLists.txt)
+#   bin/valmora-panel, bin/valmora-ctl                 (src/CMakeLists.txt)
 #   share/applications/valmora-panel.desktop
 #   share/icons/hicolor/<N>x<N>/apps/valmora-panel.png (16 to 256 px)
-#   share/man/man1/valmora-panel.1.gz
+#   share/man/man1/valmora-panel.1.gz, valmora-ctl.1.gz
 #   share/doc/valmora-panel/{copyright,changelog.gz}
 include(GNUInstallDirs)
 
@@ -44,7 +44,7 @@ endforeach()
 # in the gzip header, as Debian wants them.
 set(VALMORA_GZ_DIR ${CMAKE_BINARY_DIR}/packaging)
 set(VALMORA_GZ_FILES)
-foreach(name valmora-panel.1 changelog)
+foreach(name valmora-panel.1 valmora-ctl.1 changelog)
     add_custom_command(
         OUTPUT ${VALMORA_GZ_DIR}/${name}.gz
         COMMAND ${CMAKE_COMMAND} -E copy ${VALMORA_PACKAGING}/${name} ${VALMORA_GZ_DIR}/${name}
@@ -56,7 +56,7 @@ foreach(name valmora-panel.1 changelog)
 endforeach()
 add_custom_target(valmora-packaging-files ALL DEPENDS ${VALMORA_GZ_FILES})
 
-install(FILES ${VALMORA_GZ_DIR}/valmora-panel.1.gz
+install(FILES ${VALMORA_GZ_DIR}/valmora-panel.1.gz ${VALMORA_GZ_DIR}/valmora-ctl.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VALMORA_PACKAGING}/copyright ${VALMORA_GZ_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -75,7 +75,10 @@ Valmora hosting service, each with the API key the service issued for it.
 It shows the selected server's state, address, map, players and resource
 use, starts, stops and restarts it, changes its map and sends console
 commands. The window refreshes itself every 60 seconds and hides to the
-system tray. The interface is in Russian.")
+system tray. The interface is in Russian.
+.
+valmora-ctl does the same from the command line, on the same settings
+file, for scripts, timers and monitoring checks.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

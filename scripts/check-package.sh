@@ -40,7 +40,8 @@ for field in Maintainer Section Homepage Description; do
 done
 
 echo "== contents"
-expected="./usr/bin/valmora-panel
+expected="./usr/bin/valmora-ctl
+./usr/bin/valmora-panel
 ./usr/share/applications/valmora-panel.desktop
 ./usr/share/doc/valmora-panel/changelog.gz
 ./usr/share/doc/valmora-panel/copyright
@@ -50,6 +51,7 @@ expected="./usr/bin/valmora-panel
 ./usr/share/icons/hicolor/32x32/apps/valmora-panel.png
 ./usr/share/icons/hicolor/48x48/apps/valmora-panel.png
 ./usr/share/icons/hicolor/64x64/apps/valmora-panel.png
+./usr/share/man/man1/valmora-ctl.1.gz
 ./usr/share/man/man1/valmora-panel.1.gz"
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 if [ "$actual" != "$expected" ]; then
@@ -64,9 +66,14 @@ dpkg-deb -x "$deb" "$root"
 for file in $expected; do
     [ -f "$root/$file" ] || fail "not unpacked: $file"
 done
-program="$root/usr/bin/valmora-panel"
-[ -x "$program" ] || fail "usr/bin/valmora-panel is not executable"
-file "$program" | grep -q ', stripped' || fail "usr/bin/valmora-panel is not stripped"
+for name in valmora-panel valmora-ctl; do
+    [ -x "$root/usr/bin/$name" ] || fail "usr/bin/$name is not executable"
+    file "$root/usr/bin/$name" | grep -q ', stripped' || fail "usr/bin/$name is not stripped"
+done
+# The command-line tool needs no display: Qt Core and Network only.
+if objdump -p "$root/usr/bin/valmora-ctl" | grep -E 'NEEDED +libQt6(Gui|Widgets)'; then
+    fail "usr/bin/valmora-ctl links a graphical Qt library"
+fi
 for size in 16 32 48 64 128 256; do
     icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/valmora-panel.png"
     file "$icon" | grep -q "PNG image data, $size x $size," || fail "icon is not $size px: $(file -b "$icon")"
@@ -78,19 +85,21 @@ head -n 1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-
 grep -q '^License: MIT$' "$copyright" || fail "copyright does not name the MIT licence"
 grep -q '^License: public-domain$' "$copyright" || fail "copyright does not name the pictures' licence"
 
-echo "== valmora-panel --version as an unprivileged user"
-# A home and runtime folder of its own, so that nothing is left behind.
+# A home and runtime folder of their own, so that nothing is left behind.
 home="$tmp/home"
 mkdir -m 700 "$home" "$tmp/run"
 chown 65534:65534 "$home" "$tmp/run"
-status=0
-output=$(cd "$home" && timeout 30 setpriv --reuid=65534 --regid=65534 --clear-groups \
-    env -i HOME="$home" XDG_RUNTIME_DIR="$tmp/run" PATH=/usr/bin:/bin \
-    "$program" --version 2>&1) || status=$?
-echo "$output"
-[ "$status" -eq 0 ] || fail "valmora-panel --version exited with $status"
-[[ "$output" == *"$version"* || "$output" == *"${version%.0}"* ]] ||
-    fail "valmora-panel --version does not print the version"
+for name in valmora-panel valmora-ctl; do
+    echo "== $name --version as an unprivileged user"
+    status=0
+    output=$(cd "$home" && timeout 30 setpriv --reuid=65534 --regid=65534 --clear-groups \
+        env -i HOME="$home" XDG_RUNTIME_DIR="$tmp/run" PATH=/usr/bin:/bin \
+        "$root/usr/bin/$name" --version 2>&1) || status=$?
+    echo "$output"
+    [ "$status" -eq 0 ] || fail "$name --version exited with $status"
+    [[ "$output" == *"$version"* || "$output" == *"${version%.0}"* ]] ||
+        fail "$name --version does not print the version"
+done
 
 if [ "$failed" -ne 0 ]; then
     echo "The package check failed." >&2

@@ -109,9 +109,9 @@ private:
     }
 
     // Runs a program as an ordinary user with no display, the configuration
-    // folder pointed at configHome.
+    // folder pointed at configHome, `input` on its standard input.
     Outcome run(const QString &program, const QStringList &arguments,
-                const QProcessEnvironment &extra = QProcessEnvironment())
+                const QProcessEnvironment &extra = QProcessEnvironment(), const QByteArray &input = QByteArray())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -138,6 +138,8 @@ private:
             process.setArguments(arguments);
         }
         process.start();
+        process.write(input);
+        process.closeWriteChannel();
         Outcome outcome;
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
             return outcome;
@@ -154,16 +156,18 @@ private:
         return run(programFolder->filePath(QFileInfo(QStringLiteral(PANEL_EXECUTABLE)).fileName()), arguments);
     }
 
-    // The settings file the help names as the one in use.
-    QString fileInUse()
+    // The settings file the help of a program in the program folder names
+    // as the one in use.
+    QString fileInUse(const QString &program = executable("valmora-panel"))
     {
-        const Outcome outcome = runPanel({QStringLiteral("--help")});
-        const QString marker = QStringLiteral("In use now:");
-        const int at = outcome.out.indexOf(marker);
+        const Outcome outcome = run(programFolder->filePath(program), {QStringLiteral("--help")});
+        // The words and the path may stand on several lines; the path is never broken.
+        const QString help = outcome.out.simplified();
+        const QString marker = QStringLiteral("In use now: ");
+        const int at = help.indexOf(marker);
         if (outcome.exitCode != 0 || at < 0)
             return QStringLiteral("(no file named: exit %1) %2").arg(outcome.exitCode).arg(outcome.out + outcome.err);
-        // The path may stand on the next line; it is never broken.
-        return outcome.out.mid(at + marker.size()).simplified().section(QLatin1Char(' '), 0, 0);
+        return help.mid(at + marker.size()).section(QLatin1Char(' '), 0, 0);
     }
 
     // The file of rule 4. On Windows it lies in the profile's local
@@ -182,6 +186,16 @@ private:
     QString perUserFile() const
     {
         return perUserFile(configHome->path());
+    }
+
+    // A program's file name.
+    static QString executable(const char *name)
+    {
+#ifdef Q_OS_WIN
+        return QString::fromLatin1(name) + QStringLiteral(".exe");
+#else
+        return QString::fromLatin1(name);
+#endif
     }
 
     // The path as the program prints it.
@@ -279,6 +293,55 @@ private slots:
         // ...unless setting.ini is there already.
         QVERIFY(openProgramFolder() && QFile(beside).open(QIODevice::WriteOnly));
         QVERIFY(lockProgramFolder());
+        QCOMPARE(fileInUse(), beside);
+    }
+
+    // valmora-ctl beside the window's program chooses the same file, and the
+    // window finds what it stores there.
+    void commandLineToolSharesTheWindowsFile()
+    {
+        const QString tool = executable("valmora-ctl");
+        QVERIFY(install(QStringLiteral(CTL_EXECUTABLE)));
+        QVERIFY(install(QCoreApplication::applicationFilePath()));
+        QVERIFY(lockProgramFolder());
+        if (programFolderIsOpen())
+            QSKIP(openFolderReason);
+#ifndef Q_OS_UNIX
+        // The profile's own file is the user's: never overwritten by a test.
+        if (QFile::exists(perUserFile()))
+            QSKIP("this user keeps a setting.ini in the profile already; the test would change it");
+        const auto removeCreated = qScopeGuard([this] {
+            QFile::remove(perUserFile());
+            QDir().rmdir(QFileInfo(perUserFile()).path());
+        });
+#endif
+        QCOMPARE(fileInUse(tool), shown(perUserFile()));
+        QCOMPARE(fileInUse(), shown(perUserFile()));
+
+        const Outcome added = run(programFolder->filePath(tool), {QStringLiteral("add"), QStringLiteral("Arena")},
+                                  QProcessEnvironment(), "arena-key\n");
+        QVERIFY2(added.exitCode == 0, qPrintable(added.out + added.err));
+#ifdef Q_OS_UNIX
+        QCOMPARE(fileMode(perUserFile()), 0600);
+        QCOMPARE(fileMode(QFileInfo(perUserFile()).path()), 0700);
+#endif
+        QSettings settings(perUserFile(), QSettings::IniFormat);
+        StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
+        QCOMPARE(cipher.decipherText(settings.value(QStringLiteral("Servers/Arena")).toString()),
+                 QStringLiteral("arena-key"));
+
+        QProcessEnvironment environment;
+        environment.insert(QString::fromLatin1(childPhase), QStringLiteral("check"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        const QString test = programFolder->filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        const Outcome found = run(test, {QStringLiteral("perUserFileKeepsServersAcrossRestarts")}, environment);
+        QVERIFY2(found.exitCode == 0, qPrintable(found.out + found.err));
+
+        // A setting.ini beside them is the file of both.
+        const QString beside = shown(programFolder->filePath(QStringLiteral("setting.ini")));
+        QVERIFY(openProgramFolder() && QFile(beside).open(QIODevice::WriteOnly));
+        QVERIFY(lockProgramFolder());
+        QCOMPARE(fileInUse(tool), beside);
         QCOMPARE(fileInUse(), beside);
     }
 

@@ -2,20 +2,16 @@
 
 #include "mainwindow.h"
 
+#include "apiquery.h"
 #include "playeritem.h"
 #include "queuedhttp.h"
 #include "replyreader.h"
+#include "serverstate.h"
 #include "ui_mainwindow.h"
-
-#include <QUrl>
 
 using namespace ReplyReader;
 
 namespace {
-
-const QString statusKind = QStringLiteral("status");
-const QString mapsKind = QStringLiteral("getmaps");
-const QString resourcesKind = QStringLiteral("getresources");
 
 void showGauge(QProgressBar *bar, const QVariant &percent, const QString &toolTip)
 {
@@ -27,7 +23,7 @@ void showGauge(QProgressBar *bar, const QVariant &percent, const QString &toolTi
 
 } // namespace
 
-int MainWindow::sendQuery(const QString &query, const QHash<QString, QString> &params)
+int MainWindow::sendQuery(const QString &kind, const QString &parameter, const QString &value)
 {
     const QString name = ui->comboBox->currentText();
     if (name.isEmpty())
@@ -37,57 +33,49 @@ int MainWindow::sendQuery(const QString &query, const QHash<QString, QString> &p
     http->setSocket(sslSocket);
     http->setHost(apiEndpoint.host, QueuedHttp::ConnectionModeHttps, apiEndpoint.port);
 
-    QByteArray path = "/api.php?token=" + QUrl::toPercentEncoding(key) + "&query=" + QUrl::toPercentEncoding(query);
-    for (auto it = params.cbegin(); it != params.cend(); ++it)
-        path += '&' + it.key().toUtf8() + '=' + QUrl::toPercentEncoding(it.value());
-
-    const int id = http->get(path);
-    requestQueries.insert(id, query);
+    const int id = http->get(ApiQuery::path(key, kind, parameter, value));
+    requestQueries.insert(id, kind);
     return id;
 }
 
 void MainWindow::getStatus()
 {
-    sendQuery(statusKind, {});
+    sendQuery(ApiQuery::status);
 }
 
 void MainWindow::getStart()
 {
-    sendQuery(QStringLiteral("start"), {});
+    sendQuery(ApiQuery::start);
 }
 
 void MainWindow::getStop()
 {
-    sendQuery(QStringLiteral("stop"), {});
+    sendQuery(ApiQuery::stop);
 }
 
 void MainWindow::getRestart()
 {
-    sendQuery(QStringLiteral("restart"), {});
+    sendQuery(ApiQuery::restart);
 }
 
 void MainWindow::getMaps()
 {
-    sendQuery(mapsKind, {});
+    sendQuery(ApiQuery::maps);
 }
 
 void MainWindow::getRes()
 {
-    sendQuery(resourcesKind, {});
+    sendQuery(ApiQuery::resources);
 }
 
 void MainWindow::getChangeMap()
 {
-    QHash<QString, QString> params;
-    params.insert(QStringLiteral("map"), ui->comboBox_2->currentText());
-    sendQuery(QStringLiteral("changelevel"), params);
+    sendQuery(ApiQuery::changeMap, ApiQuery::mapParameter, ui->comboBox_2->currentText());
 }
 
 void MainWindow::getCmd()
 {
     const QString command = ui->comboBox_3->currentText();
-    QHash<QString, QString> params;
-    params.insert(QStringLiteral("cmd"), command);
 
     // The history keeps at most nine commands, newest first; a longer
     // history loaded from the settings file is not cut down.
@@ -96,7 +84,7 @@ void MainWindow::getCmd()
     if (ui->comboBox_3->count() > 9)
         ui->comboBox_3->removeItem(ui->comboBox_3->count() - 1);
 
-    sendQuery(QStringLiteral("consolecmd"), params);
+    sendQuery(ApiQuery::console, ApiQuery::commandParameter, command);
 }
 
 void MainWindow::fullUpdate()
@@ -132,14 +120,8 @@ void MainWindow::handleReply(const QString &kind, const QByteArray &body)
     ui->textEdit->setPlainText(QString::fromUtf8(body));
 
     static const QStringList routes = {
-        statusKind,
-        QStringLiteral("start"),
-        QStringLiteral("stop"),
-        QStringLiteral("restart"),
-        QStringLiteral("changelevel"),
-        mapsKind,
-        QStringLiteral("consolecmd"),
-        resourcesKind,
+        ApiQuery::status,    ApiQuery::start, ApiQuery::stop,    ApiQuery::restart,
+        ApiQuery::changeMap, ApiQuery::maps,  ApiQuery::console, ApiQuery::resources,
     };
     switch (routes.indexOf(kind)) {
     case 0:
@@ -159,14 +141,12 @@ void MainWindow::handleReply(const QString &kind, const QByteArray &body)
 QStringList MainWindow::getStatusName(int id)
 {
     switch (id) {
-    case 0:
-        return {tr("Выключен"), QStringLiteral("color: rgb(170, 0, 0);")};
-    case 1:
-        return {tr("Работает"), QStringLiteral("color: rgb(0, 85, 0);")};
-    case 2:
-        return {tr("Запускается"), QStringLiteral("color: rgb(255, 170, 0);")};
-    default:
-        return {tr("Состояние неизвестно"), QStringLiteral("color: rgb(170, 0, 0);")};
+    case ServerState::Running:
+        return {ServerState::name(id), QStringLiteral("color: rgb(0, 85, 0);")};
+    case ServerState::Starting:
+        return {ServerState::name(id), QStringLiteral("color: rgb(255, 170, 0);")};
+    default: // off, or a state not known
+        return {ServerState::name(id), QStringLiteral("color: rgb(170, 0, 0);")};
     }
 }
 

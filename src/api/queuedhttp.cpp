@@ -110,9 +110,24 @@ int QueuedHttp::get(const QByteArray &path)
     return enqueue(operation);
 }
 
-QByteArray QueuedHttp::readAll()
+QByteArray QueuedHttp::readAll() const
 {
-    return m_finishedBody;
+    return m_finished.body;
+}
+
+int QueuedHttp::statusCode() const
+{
+    return m_finished.statusCode;
+}
+
+QNetworkReply::NetworkError QueuedHttp::error() const
+{
+    return m_finished.error;
+}
+
+QString QueuedHttp::errorString() const
+{
+    return m_finished.errorString;
 }
 
 bool QueuedHttp::hasPendingRequests() const
@@ -170,11 +185,11 @@ void QueuedHttp::startNext()
     switch (operation.kind) {
     case Operation::SetSocket:
         applySocket(operation);
-        finishCurrent(false);
+        finishCurrent(false, Finished());
         break;
     case Operation::SetHost:
         applyHost(operation);
-        finishCurrent(false);
+        finishCurrent(false, Finished());
         break;
     case Operation::Get:
         startGet(operation);
@@ -203,7 +218,10 @@ void QueuedHttp::applyHost(const Operation &operation)
 void QueuedHttp::startGet(const Operation &operation)
 {
     if (!m_hostSet) {
-        finishCurrent(true);
+        Finished failed;
+        failed.error = QNetworkReply::ProtocolUnknownError;
+        failed.errorString = QStringLiteral("No host set");
+        finishCurrent(true, failed);
         return;
     }
 
@@ -215,6 +233,7 @@ void QueuedHttp::startGet(const Operation &operation)
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
 
+    m_timedOut = false;
     m_reply = m_manager->get(request);
     connect(m_reply, &QNetworkReply::finished, this, &QueuedHttp::onReplyFinished);
     if (m_transferTimeout > 0)
@@ -231,31 +250,43 @@ void QueuedHttp::onReplyFinished()
     reply->deleteLater();
 
     const bool error = isTransportFailure(reply);
-    const QByteArray body = error ? QByteArray() : reply->readAll();
+    Finished finished;
+    finished.statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (error && m_timedOut) {
+        finished.error = QNetworkReply::TimeoutError;
+        finished.errorString = QStringLiteral("No reply within %1 ms").arg(m_transferTimeout);
+    } else if (error) {
+        finished.error = reply->error();
+        finished.errorString = reply->errorString();
+    } else {
+        finished.body = reply->readAll();
+    }
     // Announce from a fresh event loop turn rather than from inside the
     // reply's own signal, so a handler may even delete this client.
     QMetaObject::invokeMethod(
-        this, [this, error, body] { finishCurrent(error, body); }, Qt::QueuedConnection);
+        this, [this, error, finished] { finishCurrent(error, finished); }, Qt::QueuedConnection);
 }
 
 void QueuedHttp::onDeadline()
 {
     // Aborting makes the reply finish with OperationCanceledError.
-    if (m_reply)
+    if (m_reply) {
+        m_timedOut = true;
         m_reply->abort();
+    }
 }
 
-void QueuedHttp::finishCurrent(bool error, const QByteArray &body)
+void QueuedHttp::finishCurrent(bool error, const Finished &finished)
 {
     const int id = m_currentId;
-    m_finishedBody = body;
+    m_finished = finished;
 
     const QPointer<QueuedHttp> alive(this);
     emit requestFinished(id, error);
     if (!alive)
         return;
 
-    m_finishedBody.clear();
+    m_finished = Finished();
     m_currentId = 0;
     scheduleNext();
 }

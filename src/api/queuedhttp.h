@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
@@ -9,7 +10,6 @@
 #include <QTimer>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 class QSslSocket;
 
 // A small HTTP(S) client that runs queued operations strictly one after
@@ -42,7 +42,14 @@ public:
 
     // The whole body of the GET whose requestFinished() is being handled;
     // empty at any other time and after a transport failure.
-    QByteArray readAll();
+    QByteArray readAll() const;
+    // The HTTP status of that GET; 0 at any other time and when no reply came.
+    int statusCode() const;
+    // Why that GET ended with the error flag: QNetworkReply's error, with
+    // TimeoutError when the transfer time-out ran out, and a description in
+    // English. NoError and empty at any other time.
+    QNetworkReply::NetworkError error() const;
+    QString errorString() const;
 
     // True while operations wait behind the one that is running.
     bool hasPendingRequests() const;
@@ -80,7 +87,16 @@ private:
     void startGet(const Operation &operation);
     void onReplyFinished();
     void onDeadline();
-    void finishCurrent(bool error, const QByteArray &body = QByteArray());
+    // What a GET ended with, kept while its requestFinished() is handled.
+    struct Finished
+    {
+        QByteArray body;
+        int statusCode = 0;
+        QNetworkReply::NetworkError error = QNetworkReply::NoError;
+        QString errorString;
+    };
+
+    void finishCurrent(bool error, const Finished &finished);
     void dropReply();
 
     QNetworkAccessManager *m_manager;
@@ -98,5 +114,6 @@ private:
     QNetworkReply *m_reply = nullptr;
     QTimer m_deadline;
     int m_transferTimeout = 30000;
-    QByteArray m_finishedBody;
+    bool m_timedOut = false;
+    Finished m_finished;
 };

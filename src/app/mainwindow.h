@@ -3,7 +3,6 @@
 #include "apiendpoint.h"
 #include "serversync.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QMap>
 #include <QString>
@@ -61,7 +60,9 @@ private slots:
 private:
     void createTrayIcon();
     void refreshOnTick();
-    int sendQuery(const QString &query, const QHash<QString, QString> &params);
+    // Queues a query of the given kind for the selected server, with one
+    // parameter when `parameter` is named; returns its id, 0 when none is selected.
+    int sendQuery(const QString &kind, const QString &parameter = QString(), const QString &value = QString());
     QString getMacAddress();
     void showStatus(const QVariantMap &reply);
     void showMaps(const QVariantMap &reply);

@@ -9,6 +9,8 @@
 namespace {
 
 const QString fileName = QStringLiteral("setting.ini");
+// The window's folder name, for every program that shares its file.
+const QString folderName = QStringLiteral("valmora-panel");
 
 QString &chosenPath()
 {
@@ -39,7 +41,10 @@ QString SettingsLocation::defaultFilePath()
     QString besideProgram = fileIn(programFolder);
     if (QFileInfo::exists(besideProgram) || canCreateFilesIn(programFolder))
         return besideProgram;
-    return fileIn(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    // Named here rather than taken from the running program's name, which
+    // differs between the window and the command-line tool.
+    const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return fileIn(QDir(configFolder).filePath(folderName));
 }
 
 QString SettingsLocation::filePath()

@@ -8,8 +8,9 @@
 // 2. otherwise setting.ini beside the executable, if it exists there (a
 //    portable copy, and every file made before installed copies existed);
 // 3. otherwise beside the executable, if this user can create files there;
-// 4. otherwise setting.ini in the user's configuration folder for this
-//    application (on Linux ~/.config/valmora-panel/).
+// 4. otherwise setting.ini in the window's folder in the user's
+//    configuration folder (~/.config/valmora-panel/ on Linux,
+//    %LOCALAPPDATA%\valmora-panel on Windows), whichever program asks.
 namespace SettingsLocation {
 
 // The file in use; decided by rules 2 to 4 on first use unless set before.

@@ -1,0 +1,73 @@
+#include "replytext.h"
+
+#include "replyreader.h"
+#include "serverstate.h"
+
+using namespace ReplyReader;
+
+namespace {
+
+QString field(const QVariantMap &reply, const char *key)
+{
+    return text(reply.value(QLatin1String(key)));
+}
+
+// "35% (3480 MB из 10240 MB)", as the window's gauge and its tool tip.
+QString gauge(const QVariantMap &reply, const char *percent, const char *used, const char *quota)
+{
+    return QStringLiteral("%1% (%2 из %3)")
+        .arg(integer(reply.value(QLatin1String(percent))))
+        .arg(field(reply, used), field(reply, quota));
+}
+
+} // namespace
+
+QString ReplyText::status(const QVariantMap &reply)
+{
+    QString lines = ServerState::name(integer(reply.value(QStringLiteral("online")))) + QLatin1Char('\n');
+    lines += QStringLiteral("Сервер: %1\n").arg(text(at(reply, {"data", "s", "name"})));
+    lines += QStringLiteral("Адрес: %1:%2\n")
+                 .arg(text(at(reply, {"data", "b", "ip"})), text(at(reply, {"data", "b", "c_port"})));
+    lines += QStringLiteral("Карта: %1\n").arg(text(at(reply, {"data", "s", "map"})));
+    lines += QStringLiteral("Игроки: %1/%2\n")
+                 .arg(text(at(reply, {"data", "s", "players"})), text(at(reply, {"data", "s", "playersmax"})));
+    if (boolean(at(reply, {"data", "s", "password"})))
+        lines += QStringLiteral("Сервер защищен паролем\n");
+
+    const QVariantList players = list(at(reply, {"data", "p"}));
+    for (const QVariant &element : players) {
+        const QVariantMap player = object(element);
+        const QString name = field(player, "name");
+        // The window lists no player without a name either.
+        if (!name.isEmpty())
+            lines += QStringLiteral("%1\t%2\t%3\n").arg(name, field(player, "score"), field(player, "time"));
+    }
+    return lines;
+}
+
+QString ReplyText::resources(const QVariantMap &reply)
+{
+    return QStringLiteral("Процессор: %1%\n").arg(field(reply, "cpu_proc"))
+        + QStringLiteral("Память: %1\n").arg(gauge(reply, "mem_proc", "mem_used", "mem_quota"))
+        + QStringLiteral("Игроки: %1\n").arg(gauge(reply, "players_proc", "players", "players_max"))
+        + QStringLiteral("Диск: %1\n").arg(gauge(reply, "disk_proc", "disk_used", "disk_quota"));
+}
+
+QString ReplyText::maps(const QVariantMap &reply)
+{
+    const QStringList names = textList(reply.value(QStringLiteral("maps")));
+    QString lines;
+    for (const QString &name : names)
+        lines += name + QLatin1Char('\n');
+    return lines;
+}
+
+QString ReplyText::answer(const QVariantMap &reply)
+{
+    QString said = field(reply, "output");
+    if (said.isEmpty())
+        said = field(reply, "message");
+    if (said.isEmpty())
+        return QString();
+    return said.endsWith(QLatin1Char('\n')) ? said : said + QLatin1Char('\n');
+}

@@ -1,0 +1,101 @@
+#include "serverstore.h"
+
+#include "machinecipher.h"
+#include "settingsfile.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+ServerStore::ServerStore(const QString &path)
+    : path(path)
+{ }
+
+QString ServerStore::read()
+{
+    if (!QFileInfo::exists(path))
+        return QString();
+    QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError || !QFileInfo(path).isReadable())
+        return QStringLiteral("не удалось прочитать файл настроек %1").arg(path);
+
+    settings.beginGroup(SettingsFile::mainGroup);
+    const QString hostEntry = settings.value(QStringLiteral("host")).toString();
+    if (!hostEntry.isEmpty()) {
+        const QString problem = api.setHostEntry(hostEntry);
+        if (!problem.isEmpty())
+            problems << QStringLiteral("неверный адрес API «%1»: %2").arg(hostEntry, problem);
+    }
+    const QString caFile = settings.value(QStringLiteral("cacert")).toString();
+    if (!caFile.isEmpty()) {
+        const QString problem = api.loadCaCertificates(caFile);
+        if (!problem.isEmpty())
+            problems << QStringLiteral("не удалось прочитать сертификаты «%1»: %2").arg(caFile, problem);
+    }
+    settings.endGroup();
+
+    settings.beginGroup(SettingsFile::serversGroup);
+    records = SettingsFile::records(settings);
+    return QString();
+}
+
+QList<ServerStore::Server> ServerStore::servers() const
+{
+    MachineCipher cipher;
+    QList<Server> found;
+    for (auto it = records.cbegin(); it != records.cend(); ++it)
+        found.append({it.key(), cipher.decipher(it.value()).outcome != MachineCipher::Unreadable});
+    return found;
+}
+
+ServerStore::Lookup ServerStore::key(const QString &name, QString *apiKey) const
+{
+    if (!records.contains(name))
+        return Lookup::NoSuchServer;
+    MachineCipher cipher;
+    const MachineCipher::Key key = cipher.decipher(records.value(name));
+    if (key.outcome == MachineCipher::Unreadable)
+        return Lookup::KeyUnreadable;
+    *apiKey = key.text;
+    return Lookup::Found;
+}
+
+QString ServerStore::add(const QString &name, const QString &apiKey, bool *replaced, QString *privacyProblem)
+{
+    MachineCipher cipher;
+    const QString record = cipher.encipher(apiKey);
+    *replaced = false;
+    const SettingsFile::Outcome outcome = SettingsFile::update(path, [&](QSettings &settings, bool) {
+        // A file that could not be read is left as it is.
+        if (settings.status() != QSettings::NoError)
+            return;
+        settings.beginGroup(SettingsFile::serversGroup);
+        *replaced = SettingsFile::records(settings).contains(name);
+        settings.setValue(name, record);
+        settings.endGroup();
+    });
+    *privacyProblem = outcome.privacyProblem;
+    if (!outcome.written())
+        return QStringLiteral("не удалось записать файл настроек %1: %2").arg(path, outcome.failure);
+    return QString();
+}
+
+QString ServerStore::remove(const QString &name, bool *found, QString *privacyProblem)
+{
+    *found = false;
+    // Nothing to remove from a file that is not there; none is made for it.
+    if (!QFileInfo::exists(path))
+        return QString();
+    const SettingsFile::Outcome outcome = SettingsFile::update(path, [&](QSettings &settings, bool) {
+        if (settings.status() != QSettings::NoError)
+            return;
+        settings.beginGroup(SettingsFile::serversGroup);
+        *found = SettingsFile::records(settings).contains(name);
+        if (*found)
+            settings.remove(name);
+        settings.endGroup();
+    });
+    *privacyProblem = outcome.privacyProblem;
+    if (!outcome.written())
+        return QStringLiteral("не удалось записать файл настроек %1: %2").arg(path, outcome.failure);
+    return QString();
+}
