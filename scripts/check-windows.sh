@@ -82,13 +82,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts the stand-in service on a free port, as the end-to-end test would;
-# sets service_host and service_ca (as a Windows program names it).
-start_service() { # <folder>
+# Starts the stand-in service on a free port with the given options (those
+# the test that uses it would start it with); sets service_host and
+# service_ca (as a Windows program names it).
+start_service() { # <folder> <option...>
     local folder=$1
+    shift
     mkdir -p "$folder"
     "$here/build/valmora-api-service" --generate-cert "$folder" --port 0 --port-file "$folder/port" \
-        --start-delay-ms 2000 --seed 7 >"$folder/service.log" 2>&1 &
+        "$@" >"$folder/service.log" 2>&1 &
     service_pid=$!
     local waited=0
     until [ -s "$folder/port" ]; do
@@ -116,11 +118,20 @@ rm -rf "$test_prefix"
 wine_prefixes+=("$test_prefix")
 WINEPREFIX=$test_prefix wineboot -i >/dev/null 2>&1
 WINEPREFIX=$test_prefix wineserver -w
-start_service "$tmp/service-tests"
+# Each test that needs the service gets one as it would start it itself:
+# the end-to-end test's (and the others', which do not use it), then
+# valmora-ctl's.
 status=0
+start_service "$tmp/service-tests" --start-delay-ms 2000 --seed 7
 VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
-    ctest --test-dir "$build" --output-on-failure || status=$?
+    ctest --test-dir "$build" --output-on-failure -E '^tst_ctl$' || status=$?
 stop_service
+if ctest --test-dir "$build" -N -R '^tst_ctl$' | grep -q 'Total Tests: 1'; then
+    start_service "$tmp/service-ctl" --start-delay-ms 4000
+    VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
+        ctest --test-dir "$build" --output-on-failure -R '^tst_ctl$' || status=$?
+    stop_service
+fi
 [ "$status" -eq 0 ] || fail "tests under Wine failed"
 
 part "the zip's files"
@@ -188,7 +199,7 @@ part "the unzipped program under Wine and Xvfb"
 # A Wine folder of its own: its server must start with the display.
 gui_prefix=$tmp/wine-gui
 wine_prefixes+=("$gui_prefix")
-start_service "$tmp/service-gui"
+start_service "$tmp/service-gui" --seed 7
 screenshot=$build/windows-wine.png
 rm -f "$screenshot" "$screenshot.window" "$screenshot.help"
 cat >"$tmp/gui.sh" <<'EOF'

@@ -119,6 +119,12 @@ private:
         run.exitCode = process.exitCode();
         run.out = process.readAllStandardOutput();
         run.err = QString::fromUtf8(process.readAllStandardError());
+#ifdef Q_OS_WIN
+        // Windows ends lines written as text with CR LF, the passed-through
+        // JSON's too.
+        run.out.replace("\r\n", "\n");
+        run.err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
         return run;
     }
 
