@@ -305,6 +305,10 @@ in_use=$(sed -n '/In use now:/,$p' <<<"$help" | tr '\n' ' ' | sed 's/.*In use no
 echo "setting.ini of the installed program: $in_use"
 [ "$in_use" = 'C:\users\nobody\AppData\Local\valmora-panel\setting.ini' ] ||
     fail "the installed program does not use the profile's setting.ini: '$in_use'"
+ctl_help=$(cd "$user_home" && as_user wine 'C:\Program Files\Valmora Server Control\valmora-ctl.exe' --help | tr -d '\r')
+ctl_in_use=$(sed -n '/In use/,$p' <<<"$ctl_help" | tr '\n' ' ' | sed 's/.*In use[[:space:]]*now:[[:space:]]*//; s/[[:space:]].*//')
+[ "$ctl_in_use" = "$in_use" ] ||
+    fail "the installed valmora-ctl.exe uses another setting.ini: '$ctl_in_use'"
 
 # A real start and a close, as the user does it: the program writes its
 # file when its window closes.
