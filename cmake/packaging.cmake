@@ -7,6 +7,11 @@
 #   share/doc/valmora-panel/{copyright,changelog.gz}
 include(GNUInstallDirs)
 
+# Windows: the zip and the installer.
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/windows-packaging.cmake)
+    return()
+endif()
 if(NOT UNIX OR APPLE)
     return()
 endif()

@@ -15,6 +15,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     # Running the Windows programs and tests, the installer and the archive.
     wine wine64 xvfb xauth nsis zip unzip
+    # Checking them (scripts/check-windows.sh): the resources in the .exe,
+    # the window's size on screen and a screenshot of it.
+    icoutils x11-utils imagemagick
 )
 
 sudo=""

@@ -119,6 +119,12 @@ private:
         run.exitCode = process.exitCode();
         run.out = process.readAllStandardOutput();
         run.err = QString::fromUtf8(process.readAllStandardError());
+#ifdef Q_OS_WIN
+        // Windows ends lines written as text with CR LF, the passed-through
+        // JSON's too.
+        run.out.replace("\r\n", "\n");
+        run.err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
         return run;
     }
 
@@ -175,6 +181,10 @@ private slots:
         serviceCertificate = qEnvironmentVariable("VALMORA_TEST_SERVICE_CA");
         if (!serviceHost.isEmpty() && !serviceCertificate.isEmpty())
             return;
+#ifndef API_SERVICE_EXECUTABLE
+        QSKIP("the stand-in service runs on Linux only: start it there and name it with VALMORA_TEST_SERVICE "
+              "and VALMORA_TEST_SERVICE_CA (scripts/check-windows.sh does)");
+#else
         ownService = true;
         const QString portFile = folder.filePath(QStringLiteral("port"));
         service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
@@ -187,9 +197,13 @@ private slots:
         QVERIFY(port.open(QIODevice::ReadOnly));
         serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(port.readAll().trimmed());
         serviceCertificate = folder.filePath(QStringLiteral("tls/cert.pem"));
+#endif
     }
 
-    void cleanup() { testServer.reset(); }
+    void cleanup()
+    {
+        testServer.reset();
+    }
 
     void cleanupTestCase()
     {
@@ -531,9 +545,13 @@ private slots:
         const Run added = ctl({QStringLiteral("add"), mine}, NorthFortKey.toLatin1() + "\nignored\n");
         QVERIFY2(added.exitCode == 0, qPrintable(describe(added)));
         QCOMPARE(added.text(), QStringLiteral("Сервер «Мой форт» добавлен.\n"));
-        QFile stored(settingsFile());
-        QVERIFY(stored.open(QIODevice::ReadOnly));
-        QVERIFY2(!stored.readAll().contains(NorthFortKey.toLatin1()), "stored in the clear");
+        {
+            // Closed again before the window saves: Windows replaces no file
+            // that another program holds open.
+            QFile stored(settingsFile());
+            QVERIFY(stored.open(QIODevice::ReadOnly));
+            QVERIFY2(!stored.readAll().contains(NorthFortKey.toLatin1()), "stored in the clear");
+        }
 #ifdef Q_OS_UNIX
         QCOMPARE(fileMode(settingsFile()), 0600);
 #endif

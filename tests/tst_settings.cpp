@@ -176,13 +176,18 @@ private slots:
 
     void serversAreListedByCodeUnitsAndSurviveARestart()
     {
-        const QStringList names = {
+        QStringList names = {
             QStringLiteral("beta"),    QStringLiteral("Beta"),       QStringLiteral("alpha server"),
             QStringLiteral("a=b"),     QStringLiteral("semi;colon"), QStringLiteral("#hash"),
             QStringLiteral("100%"),    QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
             QStringLiteral("Сервер"),  QStringLiteral("ёлка"),       QStringLiteral(" padded "),
             QStringLiteral("[group]"), QStringLiteral("tab\there"),  QStringLiteral("\xF0\x9F\x8E\xAE pad"),
         };
+#ifdef Q_OS_WIN
+        // QSettings reads the keys of an INI file without regard to letter
+        // case on Windows: names that differ only in case are one server there.
+        names.removeOne(QStringLiteral("Beta"));
+#endif
         QStringList sorted = names;
         std::sort(sorted.begin(), sorted.end()); // QString orders by UTF-16 code units
         {
@@ -408,15 +413,24 @@ private slots:
         {
             MainWindow window;
             window.addServer(QStringLiteral("a"), QStringLiteral("k"));
+#ifdef Q_OS_UNIX
             QCOMPARE(fileMode(path()), 0600);
             QCOMPARE(fileMode(newFolder), 0700);
+#endif
         }
-        QCOMPARE(fileMode(path()), 0600);
         QCOMPARE(storedKey(QStringLiteral("a")), QStringLiteral("k"));
+#ifdef Q_OS_UNIX
+        QCOMPARE(fileMode(path()), 0600);
+#else
+        QSKIP("the file and its new folder were written and read back; Unix file modes do not exist here");
+#endif
     }
 
     void fileOthersCouldReadIsNarrowedAtTheFirstSave()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("Unix file modes do not exist here");
+#else
         store({{QStringLiteral("Servers/kept"), hereCipher().encipherText(QStringLiteral("secret"))}});
         QVERIFY(
             QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -426,6 +440,7 @@ private slots:
         }
         QCOMPARE(fileMode(path()), 0600);
         QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
+#endif
     }
 
     void keysOfAnotherInterfaceAreRecoveredAndStoredUnderTheMachineKey()

@@ -89,7 +89,7 @@ RunningCopy::Outcome RunningCopy::start()
     // Nobody answered, so a socket under this name was left by a copy that
     // was killed.
     if (!server->listen(name) && !(QLocalServer::removeServer(name) && server->listen(name))) {
-        qWarning("Cannot watch for later starts of the program: %s", qPrintable(server->errorString()));
+        qWarning("Cannot watch for later starts of the program: %s", qUtf8Printable(server->errorString()));
         delete server;
         server = nullptr;
         return Alone;

@@ -70,7 +70,7 @@ void MainWindow::readSettings()
                         .arg(serverSync.unreadableCount());
     }
     for (const QString &problem : qAsConst(problems)) {
-        qWarning("%s", qPrintable(problem));
+        qWarning("%s", qUtf8Printable(problem));
         statusBar()->showMessage(problem);
     }
 
@@ -109,13 +109,13 @@ void MainWindow::saveSettings()
     });
 
     if (!outcome.privacyProblem.isEmpty()) {
-        qWarning("The settings file may be readable by other users: %s", qPrintable(outcome.privacyProblem));
+        qWarning("The settings file may be readable by other users: %s", qUtf8Printable(outcome.privacyProblem));
         statusBar()->showMessage(tr("Файл настроек может быть доступен другим пользователям: %1").arg(path));
     }
     if (outcome.written()) {
         serverSync.saved(written);
     } else {
-        qWarning("Cannot write the settings file %s: %s", qPrintable(path), qPrintable(outcome.failure));
+        qWarning("Cannot write the settings file %s: %s", qUtf8Printable(path), qUtf8Printable(outcome.failure));
         warnUser(tr("Настройки не сохранены"),
                  tr("Не удалось записать файл настроек\n%1\n\nПричина: %2.").arg(path, outcome.failure));
     }

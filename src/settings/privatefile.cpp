@@ -30,7 +30,11 @@ QString PrivateFile::prepare(const QString &path)
     if (file.isFile() && (file.permissions() & others) && !QFile::setPermissions(path, ownerOnly))
         return QStringLiteral("cannot restrict the permissions of %1").arg(path);
 #else
-    Q_UNUSED(path)
+    // The user profile's own permissions protect the file here; only the
+    // folder (the per-user one is new for a new user) must exist for the
+    // save's lock file. A folder that cannot be made is no privacy problem:
+    // the save then fails and says so.
+    QDir().mkpath(QFileInfo(path).absolutePath());
 #endif
     return QString();
 }

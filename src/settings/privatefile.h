@@ -12,8 +12,8 @@ namespace PrivateFile {
 // takes over the permissions of the file it replaces): a missing folder is
 // created owner-only, a missing file is created empty and owner-only, and an
 // existing file that others may use is narrowed to owner-only. Returns what
-// went wrong, empty on success. Does nothing where Unix permissions do not
-// apply.
+// went wrong, empty on success. Where Unix permissions do not apply (on
+// Windows) it only creates a missing folder.
 QString prepare(const QString &path);
 
 } // namespace PrivateFile

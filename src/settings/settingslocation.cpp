@@ -18,9 +18,10 @@ QString &chosenPath()
     return path;
 }
 
+// In the system's own spelling (backslashes on Windows), as --help shows it.
 QString fileIn(const QString &directory)
 {
-    return directory + QDir::separator() + fileName;
+    return QDir::toNativeSeparators(QDir(directory).filePath(fileName));
 }
 
 // Asked by trying: on Windows the file attributes that QFileInfo reads say
@@ -43,7 +44,7 @@ QString SettingsLocation::defaultFilePath()
     // Named here rather than taken from the running program's name, which
     // differs between the window and the command-line tool.
     const QString configFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return fileIn(QDir::toNativeSeparators(configFolder + QLatin1Char('/') + folderName));
+    return fileIn(QDir(configFolder).filePath(folderName));
 }
 
 QString SettingsLocation::filePath()

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Start-up of the Windows program under Wine: the time from starting
+# valmora-panel.exe (from the zip, with a setting.ini of the stand-in
+# service's three servers beside it) until its window is on the screen,
+# against an empty main window of the same size built the same way and
+# started from the same folder (valmora-bench-empty.exe); and the time
+# valmora-panel.exe --version takes to end. Wine's server is kept running
+# between the starts, as Windows is there for every start but the first.
+# Median of RUNS rounds (default 9) after one unmeasured round; prints one
+# line per round and the medians. Builds what is missing first
+# (scripts/build.sh, scripts/windows-package.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+here=$PWD
+runs=${RUNS:-9}
+export LC_ALL=C.UTF-8
+
+scripts/build.sh >/dev/null
+scripts/windows-package.sh >/dev/null
+build=$here/build-windows
+version=$(sed -n 's/^project(valmora-panel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+zip=$build/valmora-panel-$version-win64.zip
+
+tmp=$(mktemp -d)
+service_pid=""
+cleanup() {
+    [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
+    WINEPREFIX=$tmp/wine wineserver -k 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+unzip -q "$zip" -d "$tmp"
+app=$(echo "$tmp"/valmora-panel-*-win64)
+cp "$build/valmora-bench-empty.exe" "$app/"
+
+mkdir "$tmp/service"
+"$here/build/valmora-api-service" --generate-cert "$tmp/service" --port 0 --port-file "$tmp/service/port" \
+    --seed 7 >"$tmp/service/log" 2>&1 &
+service_pid=$!
+for _ in $(seq 1 100); do
+    [ -s "$tmp/service/port" ] && break
+    sleep 0.2
+done
+
+cat >"$tmp/measure.sh" <<'EOF'
+set -euo pipefail
+wineboot -i >/dev/null 2>&1
+for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+done
+cp "$BUILD/valmora-demo-settings.exe" "$APP/"
+wine "$APP/valmora-demo-settings.exe" --host "$SERVICE_HOST" --cacert "$SERVICE_CA" "Z:$APP/setting.ini"
+rm "$APP/valmora-demo-settings.exe"
+sed -i 's/^debug=true/debug=false/' "$APP/setting.ini"
+wineserver -k || true
+wineserver -p
+
+msec_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
+# Milliseconds from the start until a window of that title is on the screen.
+until_shown() { # <program> <title>
+    local start pid shown
+    start=$(date +%s%N)
+    wine "$APP/$1" &
+    pid=$!
+    until xwininfo -root -tree 2>/dev/null | grep -q "\"$2\""; do sleep 0.01; done
+    shown=$(msec_since "$start")
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null || true
+    sleep 1.5
+    echo "$shown"
+}
+for round in $(seq 0 "$RUNS"); do
+    empty=$(until_shown valmora-bench-empty.exe valmora-bench-empty)
+    panel=$(until_shown valmora-panel.exe 'Управление серверами Valmora')
+    start=$(date +%s%N)
+    wine "$APP/valmora-panel.exe" --version >/dev/null
+    version=$(msec_since "$start")
+    [ "$round" -gt 0 ] || continue
+    echo "round $round: empty window $empty ms, valmora-panel $panel ms, valmora-panel --version $version ms"
+done
+wineserver -k
+EOF
+
+WINEPREFIX=$tmp/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" APP=$app BUILD=$build RUNS=$runs \
+    SERVICE_HOST=127.0.0.1:$(cat "$tmp/service/port") SERVICE_CA=Z:$tmp/service/cert.pem \
+    xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$tmp/measure.sh" 2>/dev/null | tee "$tmp/rounds"
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+empty=$(sed -n 's/.*empty window \([0-9]*\) ms.*/\1/p' "$tmp/rounds" | median)
+panel=$(sed -n 's/.*valmora-panel \([0-9]*\) ms.*/\1/p' "$tmp/rounds" | median)
+version=$(sed -n 's/.*--version \([0-9]*\) ms.*/\1/p' "$tmp/rounds" | median)
+echo "median of $runs: window on screen: empty window $empty ms, valmora-panel $panel ms" \
+    "($(awk -v p="$panel" -v e="$empty" 'BEGIN { printf "%.2f", p / e }') x); valmora-panel --version $version ms"
