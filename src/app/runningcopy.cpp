@@ -1,6 +1,7 @@
 #include "runningcopy.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -113,11 +114,16 @@ bool RunningCopy::askRunningCopy()
     AllowSetForegroundWindow(ASFW_ANY);
 #endif
     socket.write(showRequest);
-    if (!socket.waitForBytesWritten(answerMsec))
-        return false;
-    QByteArray reply;
-    while (!reply.contains('\n') && socket.waitForReadyRead(answerMsec))
+    // Only the answer tells whether the request arrived: on Windows a short
+    // write to a pipe is often done before anybody waits for it, and
+    // waitForBytesWritten() then reports false. Waiting to read sends what
+    // is still unsent on both systems.
+    socket.flush();
+    const QDeadlineTimer deadline(answerMsec);
+    QByteArray reply = socket.readAll();
+    while (!reply.contains('\n') && socket.waitForReadyRead(int(deadline.remainingTime())))
         reply += socket.readAll();
+    reply += socket.readAll(); // what came with the copy's closing the connection
     return reply == shownReply;
 }
 
