@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QSettings>
 
 QString ApiEndpoint::defaultHost()
 {
@@ -62,4 +63,22 @@ QString ApiEndpoint::loadCaCertificates(const QString &path)
         return QObject::tr("в файле нет сертификатов PEM");
     caCertificates = found;
     return QString();
+}
+
+QStringList ApiEndpoint::configure(const QSettings &settings)
+{
+    QStringList problems;
+    const QString hostEntry = settings.value(QStringLiteral("host")).toString();
+    if (!hostEntry.isEmpty()) {
+        const QString problem = setHostEntry(hostEntry);
+        if (!problem.isEmpty())
+            problems << QObject::tr("Неверный адрес API «%1»: %2").arg(hostEntry, problem);
+    }
+    const QString caFile = settings.value(QStringLiteral("cacert")).toString();
+    if (!caFile.isEmpty()) {
+        const QString problem = loadCaCertificates(caFile);
+        if (!problem.isEmpty())
+            problems << QObject::tr("Не удалось прочитать сертификаты «%1»: %2").arg(caFile, problem);
+    }
+    return problems;
 }

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QSslCertificate>
 #include <QString>
+#include <QStringList>
+
+class QSettings;
 
 // Where the hosting API is reached and which certificates, beyond the
 // system's, are trusted for it. Configured from the settings file.
@@ -23,4 +26,9 @@ struct ApiEndpoint
     // Reads every PEM certificate in the file. Returns a Russian description
     // when the file cannot be read or holds no certificate.
     QString loadCaCertificates(const QString &path);
+
+    // Takes "host" and "cacert" from the settings' current group (the
+    // file's [Main]), where given. Returns what could not be used, one
+    // Russian sentence each; the rest of the endpoint is set regardless.
+    QStringList configure(const QSettings &settings);
 };

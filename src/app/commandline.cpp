@@ -4,7 +4,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -108,9 +107,7 @@ QString CommandLine::helpText() const
     QCommandLineParser parser;
     describe(parser);
     QString text = parser.helpText();
-    return text.replace(fileInUse,
-                        settingsPath.isEmpty() ? SettingsLocation::defaultFilePath()
-                                               : QDir::toNativeSeparators(settingsPath));
+    return text.replace(fileInUse, SettingsLocation::shownFilePath(settingsPath));
 }
 
 int CommandLine::answer() const

@@ -19,18 +19,10 @@ QString ServerStore::read()
         return QStringLiteral("не удалось прочитать файл настроек %1").arg(path);
 
     settings.beginGroup(SettingsFile::mainGroup);
-    const QString hostEntry = settings.value(QStringLiteral("host")).toString();
-    if (!hostEntry.isEmpty()) {
-        const QString problem = api.setHostEntry(hostEntry);
-        if (!problem.isEmpty())
-            problems << QStringLiteral("неверный адрес API «%1»: %2").arg(hostEntry, problem);
-    }
-    const QString caFile = settings.value(QStringLiteral("cacert")).toString();
-    if (!caFile.isEmpty()) {
-        const QString problem = api.loadCaCertificates(caFile);
-        if (!problem.isEmpty())
-            problems << QStringLiteral("не удалось прочитать сертификаты «%1»: %2").arg(caFile, problem);
-    }
+    problems = api.configure(settings);
+    // The tool's lines go on after "valmora-ctl: ".
+    for (QString &problem : problems)
+        problem[0] = problem.at(0).toLower();
     settings.endGroup();
 
     settings.beginGroup(SettingsFile::serversGroup);

@@ -45,19 +45,7 @@ void MainWindow::readSettings()
     }
     ui->comboBox_3->insertItems(ui->comboBox_3->count(), settings.value(QStringLiteral("cmd")).toStringList());
 
-    QStringList problems;
-    const QString hostEntry = settings.value(QStringLiteral("host")).toString();
-    if (!hostEntry.isEmpty()) {
-        const QString problem = apiEndpoint.setHostEntry(hostEntry);
-        if (!problem.isEmpty())
-            problems << tr("Неверный адрес API «%1»: %2").arg(hostEntry, problem);
-    }
-    const QString caFile = settings.value(QStringLiteral("cacert")).toString();
-    if (!caFile.isEmpty()) {
-        const QString problem = apiEndpoint.loadCaCertificates(caFile);
-        if (!problem.isEmpty())
-            problems << tr("Не удалось прочитать сертификаты «%1»: %2").arg(caFile, problem);
-    }
+    QStringList problems = apiEndpoint.configure(settings);
     settings.endGroup();
 
     settings.beginGroup(serversGroup);
