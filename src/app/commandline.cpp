@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -107,7 +108,9 @@ QString CommandLine::helpText() const
     QCommandLineParser parser;
     describe(parser);
     QString text = parser.helpText();
-    return text.replace(fileInUse, SettingsLocation::shownFilePath(settingsPath));
+    return text.replace(fileInUse,
+                        settingsPath.isEmpty() ? SettingsLocation::defaultFilePath()
+                                               : QDir::toNativeSeparators(settingsPath));
 }
 
 int CommandLine::answer() const

@@ -198,5 +198,6 @@ QString CtlCommandLine::helpText() const
     QCommandLineParser parser;
     describe(parser);
     QString text = parser.helpText();
-    return text.replace(fileInUse, SettingsLocation::shownFilePath(wanted.settingsFile));
+    return text.replace(fileInUse,
+                        wanted.settingsFile.isEmpty() ? SettingsLocation::defaultFilePath() : wanted.settingsFile);
 }

@@ -47,11 +47,6 @@ QString SettingsLocation::defaultFilePath()
     return fileIn(QDir(configFolder).filePath(folderName));
 }
 
-QString SettingsLocation::shownFilePath(const QString &named)
-{
-    return named.isEmpty() ? defaultFilePath() : QDir::toNativeSeparators(named);
-}
-
 QString SettingsLocation::filePath()
 {
     if (chosenPath().isEmpty())

@@ -23,8 +23,4 @@ void setDirectory(const QString &directory);
 // The file that rules 2 to 4 choose now.
 QString defaultFilePath();
 
-// The file a program uses when named on its command line (empty: none), in
-// the system's own spelling, as its --help shows it.
-QString shownFilePath(const QString &named);
-
 } // namespace SettingsLocation
