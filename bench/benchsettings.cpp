@@ -1,7 +1,7 @@
 #include "benchsettings.h"
 
-#include "machinekey.h"
-#include "stringcipher.h"
+#include "core/crypto/machinekey.h"
+#include "core/crypto/stringcipher.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // status over loopback TLS, against the floor of one bare HTTPS GET from a
 // Qt Core and Network program, and its memory against the window's.
 
-#include "apiquery.h"
 #include "benches.h"
 #include "benchsettings.h"
 #include "childprocess.h"
+#include "core/api/apiquery.h"
 #include "demoservers.h"
 #include "resulttable.h"
 #include "serviceprocess.h"

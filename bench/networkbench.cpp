@@ -4,14 +4,14 @@
 // network access manager's "encrypted" signal, which fires once per completed
 // handshake; a TCP relay in front of the service checks that count.
 
+#include "app/mainwindow.h"
 #include "benches.h"
 #include "benchsettings.h"
+#include "core/api/queuedhttp.h"
+#include "core/settings/settingslocation.h"
 #include "demoservers.h"
-#include "mainwindow.h"
-#include "queuedhttp.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
-#include "settingslocation.h"
 #include "tcprelay.h"
 
 #include <QDir>

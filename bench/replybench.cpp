@@ -1,11 +1,11 @@
 // Reply handling: the window's own path from a finished body to its widgets,
 // timed in this process on a shown window.
 
+#include "app/mainwindow.h"
 #include "benches.h"
-#include "mainwindow.h"
+#include "core/settings/settingslocation.h"
 #include "replybodies.h"
 #include "resulttable.h"
-#include "settingslocation.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -5,15 +5,15 @@
 // open descriptors and sockets; and it counts TLS handshakes (client side)
 // and TCP connections to the service (from the kernel's table).
 
+#include "app/mainwindow.h"
 #include "benches.h"
 #include "benchsettings.h"
+#include "core/api/queuedhttp.h"
+#include "core/settings/settingslocation.h"
 #include "demoservers.h"
-#include "mainwindow.h"
 #include "processcounters.h"
-#include "queuedhttp.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
-#include "settingslocation.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,15 +1,15 @@
 // The benchmark's own measuring tools: they must count and measure what
 // they claim to, or the figures they produce mean nothing.
 
+#include "app/mainwindow.h"
 #include "benchsettings.h"
 #include "childprocess.h"
-#include "mainwindow.h"
+#include "core/settings/settingslocation.h"
 #include "probe.h"
 #include "processcounters.h"
 #include "replybodies.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
-#include "settingslocation.h"
 #include "tcprelay.h"
 
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The program's probe: its full main window, built from the setting.ini in
 // the folder given with --settings.
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "core/api/queuedhttp.h"
+#include "core/settings/settingslocation.h"
 #include "probe.h"
-#include "queuedhttp.h"
-#include "settingslocation.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>

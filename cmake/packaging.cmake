@@ -1,6 +1,6 @@
 # What `cmake --install` puts where on Linux, and the Debian package that
 # CPack builds from it (scripts/package.sh):
-#   bin/valmora-panel, bin/valmora-ctl                 (src/CMakeLists.txt)
+#   bin/valmora-panel, bin/valmora-ctl          (src/app/, src/ctl/CMakeLists.txt)
 #   share/applications/valmora-panel.desktop
 #   share/icons/hicolor/<N>x<N>/apps/valmora-panel.png (16 to 256 px)
 #   share/man/man1/valmora-panel.1.gz, valmora-ctl.1.gz
@@ -40,16 +40,19 @@ foreach(entry
             RENAME valmora-panel.png)
 endforeach()
 
-# The manual page and the changelog go in compressed, without a time stamp
-# in the gzip header, as Debian wants them.
+# The manual pages carry the version; they and the changelog go in
+# compressed, without a time stamp in the gzip header, as Debian wants them.
 set(VALMORA_GZ_DIR ${CMAKE_BINARY_DIR}/packaging)
+configure_file(${VALMORA_PACKAGING}/valmora-panel.1.in ${VALMORA_GZ_DIR}/source/valmora-panel.1 @ONLY)
+configure_file(${VALMORA_PACKAGING}/valmora-ctl.1.in ${VALMORA_GZ_DIR}/source/valmora-ctl.1 @ONLY)
+configure_file(${VALMORA_PACKAGING}/changelog ${VALMORA_GZ_DIR}/source/changelog COPYONLY)
 set(VALMORA_GZ_FILES)
 foreach(name valmora-panel.1 valmora-ctl.1 changelog)
     add_custom_command(
         OUTPUT ${VALMORA_GZ_DIR}/${name}.gz
-        COMMAND ${CMAKE_COMMAND} -E copy ${VALMORA_PACKAGING}/${name} ${VALMORA_GZ_DIR}/${name}
+        COMMAND ${CMAKE_COMMAND} -E copy ${VALMORA_GZ_DIR}/source/${name} ${VALMORA_GZ_DIR}/${name}
         COMMAND gzip -9 -n -f ${VALMORA_GZ_DIR}/${name}
-        DEPENDS ${VALMORA_PACKAGING}/${name}
+        DEPENDS ${VALMORA_GZ_DIR}/source/${name}
         COMMENT "Compressing ${name}"
         VERBATIM)
     list(APPEND VALMORA_GZ_FILES ${VALMORA_GZ_DIR}/${name}.gz)

@@ -2,76 +2,71 @@
 # puts beside the installed programs every DLL they load that is not
 # Windows' own, and strips all of them.
 #
-# The DLLs are read from the binaries themselves: the import table of each
-# installed .exe and .dll (objdump -p), and of each DLL this brings in, in
-# turn. A name found in one of VALMORA_DEPLOY_DLL_DIRS is copied; any other
-# name must be a DLL of Windows itself. Where Wine is installed its DLLs
-# stand for Windows' own, and a name that is neither ours nor Wine's fails
-# the install instead of shipping a program that cannot start.
+# CMake reads the import tables (objdump) of the installed .exe and .dll
+# files and of every DLL they bring in. A DLL found in one of
+# VALMORA_DEPLOY_DLL_DIRS is copied; any other must be a DLL of Windows
+# itself. Where Wine is installed its DLLs stand for Windows' own, and a name
+# that is neither ours nor Wine's fails the install instead of shipping a
+# program that cannot start.
 #
-# Expects VALMORA_DEPLOY_OBJDUMP, VALMORA_DEPLOY_STRIP and
-# VALMORA_DEPLOY_DLL_DIRS (set by install(CODE) before this script).
-
-cmake_policy(PUSH)
-cmake_policy(SET CMP0057 NEW) # if(... IN_LIST ...)
+# Expects VALMORA_DEPLOY_OBJDUMP, VALMORA_DEPLOY_STRIP, VALMORA_DEPLOY_DLL_DIRS
+# and VALMORA_DEPLOY_LINK_DIR, a scratch folder (set by install(CODE) before
+# this script).
 
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(wine_dlls /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 
-# The DLL names that a PE file imports.
-function(imported_dlls file out)
-    execute_process(COMMAND "${VALMORA_DEPLOY_OBJDUMP}" -p "${file}"
-                    OUTPUT_VARIABLE dump RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-        message(FATAL_ERROR "objdump cannot read ${file}")
-    endif()
-    string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
-    set(names)
-    foreach(line IN LISTS lines)
-        string(REGEX REPLACE "^DLL Name: " "" name "${line}")
-        string(STRIP "${name}" name)
-        list(APPEND names "${name}")
+# CMake looks a DLL up under its name in lower case, which a file system
+# that tells case apart does not find ("qt6core.dll" for Qt6Core.dll). A
+# folder of lower-case links to the DLLs lets it resolve them.
+set(links "${VALMORA_DEPLOY_LINK_DIR}")
+file(REMOVE_RECURSE "${links}")
+file(MAKE_DIRECTORY "${links}")
+foreach(dir IN LISTS VALMORA_DEPLOY_DLL_DIRS)
+    file(GLOB dlls LIST_DIRECTORIES false "${dir}/*.dll")
+    foreach(dll IN LISTS dlls)
+        get_filename_component(name "${dll}" NAME)
+        string(TOLOWER "${name}" name)
+        if(NOT EXISTS "${links}/${name}")
+            file(CREATE_LINK "${dll}" "${links}/${name}" SYMBOLIC)
+        endif()
     endforeach()
-    set(${out} "${names}" PARENT_SCOPE)
-endfunction()
+endforeach()
 
-file(GLOB_RECURSE queue LIST_DIRECTORIES false "${root}/*.exe" "${root}/*.dll")
-set(seen)
-set(system)
-while(queue)
-    list(POP_FRONT queue file)
-    imported_dlls("${file}" names)
-    foreach(name IN LISTS names)
-        string(TOLOWER "${name}" key)
-        if(key IN_LIST seen)
-            continue()
-        endif()
-        list(APPEND seen "${key}")
-        if(EXISTS "${root}/${name}")
-            continue()
-        endif()
-        set(found)
-        foreach(dir IN LISTS VALMORA_DEPLOY_DLL_DIRS)
-            if(EXISTS "${dir}/${name}")
-                set(found "${dir}/${name}")
-                break()
-            endif()
-        endforeach()
-        if(found)
-            message(STATUS "Deploying: ${name} (for ${file})")
-            file(COPY "${found}" DESTINATION "${root}")
-            list(APPEND queue "${root}/${name}")
-        elseif(IS_DIRECTORY "${wine_dlls}" AND NOT EXISTS "${wine_dlls}/${key}"
-               AND NOT key MATCHES "^(api|ext)-ms-")
-            message(FATAL_ERROR "${file} needs ${name}, which is neither in ${VALMORA_DEPLOY_DLL_DIRS} "
+file(GLOB_RECURSE executables LIST_DIRECTORIES false "${root}/*.exe")
+file(GLOB_RECURSE libraries LIST_DIRECTORIES false "${root}/*.dll")
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "${VALMORA_DEPLOY_OBJDUMP}")
+file(GET_RUNTIME_DEPENDENCIES
+     EXECUTABLES ${executables}
+     LIBRARIES ${libraries}
+     DIRECTORIES "${links}"
+     RESOLVED_DEPENDENCIES_VAR ours
+     UNRESOLVED_DEPENDENCIES_VAR system
+     # API sets are names, not files: Windows maps them to its own DLLs.
+     PRE_EXCLUDE_REGEXES "^(api|ext)-ms-")
+
+foreach(link IN LISTS ours)
+    file(REAL_PATH "${link}" dll)
+    get_filename_component(name "${dll}" NAME)
+    if(NOT EXISTS "${root}/${name}")
+        message(STATUS "Deploying: ${name}")
+        file(COPY "${dll}" DESTINATION "${root}")
+    endif()
+endforeach()
+
+if(IS_DIRECTORY "${wine_dlls}")
+    foreach(name IN LISTS system)
+        if(NOT EXISTS "${wine_dlls}/${name}")
+            message(FATAL_ERROR "A program needs ${name}, which is neither in ${VALMORA_DEPLOY_DLL_DIRS} "
                                 "nor a DLL of Windows")
-        else()
-            list(APPEND system "${name}")
         endif()
     endforeach()
-endwhile()
-list(SORT system CASE INSENSITIVE)
+endif()
+list(SORT system)
 message(STATUS "Left to Windows: ${system}")
+file(REMOVE_RECURSE "${links}")
 
 # Debian's MinGW runtime DLLs come with their symbols (libstdc++ alone is
 # 24 MB); the programs keep theirs until here.
@@ -82,4 +77,3 @@ foreach(binary IN LISTS binaries)
         message(FATAL_ERROR "cannot strip ${binary}")
     endif()
 endforeach()
-cmake_policy(POP)

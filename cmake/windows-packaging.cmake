@@ -30,13 +30,17 @@ find_file(VALMORA_LIBSSL_DLL libssl-3-x64.dll PATHS ${VALMORA_WINDOWS_DLL_DIRS} 
 find_file(VALMORA_LIBCRYPTO_DLL libcrypto-3-x64.dll PATHS ${VALMORA_WINDOWS_DLL_DIRS} NO_DEFAULT_PATH REQUIRED)
 install(FILES ${VALMORA_LIBSSL_DLL} ${VALMORA_LIBCRYPTO_DLL} DESTINATION .)
 
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE "${VALMORA_WINDOWS_PACKAGING}/ПРОЧТИ.txt" DESTINATION .)
+# The read-me names the version.
+configure_file("${VALMORA_WINDOWS_PACKAGING}/ПРОЧТИ.txt.in" "${CMAKE_BINARY_DIR}/packaging/ПРОЧТИ.txt" @ONLY
+               NEWLINE_STYLE CRLF)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE "${CMAKE_BINARY_DIR}/packaging/ПРОЧТИ.txt" DESTINATION .)
 
 # Last: every DLL the installed binaries import, then strip them all.
 install(CODE "
     set(VALMORA_DEPLOY_OBJDUMP \"${CMAKE_OBJDUMP}\")
     set(VALMORA_DEPLOY_STRIP \"${CMAKE_STRIP}\")
     set(VALMORA_DEPLOY_DLL_DIRS \"${VALMORA_WINDOWS_DLL_DIRS}\")
+    set(VALMORA_DEPLOY_LINK_DIR \"${CMAKE_BINARY_DIR}/deploy-dll-links\")
 ")
 install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/windows-deploy.cmake)
 

@@ -1,7 +1,7 @@
 // Feeds any bytes to the cipher as a stored record and as a record's text
 // form.
 
-#include "stringcipher.h"
+#include "core/crypto/stringcipher.h"
 
 #include <QByteArray>
 #include <QString>

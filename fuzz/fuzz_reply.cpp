@@ -3,8 +3,8 @@
 // Kinds (modulo its size, so the seed files start with a digit '0' to '7'),
 // the rest is the body.
 
-#include "mainwindow.h"
-#include "settingslocation.h"
+#include "app/mainwindow.h"
+#include "core/settings/settingslocation.h"
 
 #include <QApplication>
 #include <QByteArray>

@@ -13,11 +13,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$PWD
 runs=${RUNS:-9}
-export LC_ALL=C.UTF-8
+source scripts/lib/wine.sh
 
 scripts/build.sh >/dev/null
 scripts/windows-package.sh >/dev/null
+# The empty window to compare with is a benchmark, built only when asked.
 build=$here/build-windows
+cmake -S . -B "$build" -DVALMORA_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$build" --target valmora-bench-empty >/dev/null
 version=$(sed -n 's/^project(valmora-panel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=$build/valmora-panel-$version-win64.zip
 
@@ -45,14 +48,9 @@ done
 
 cat >"$tmp/measure.sh" <<'EOF'
 set -euo pipefail
-wineboot -i >/dev/null 2>&1
-for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
-    wine reg add "$key" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
-done
-cp "$BUILD/valmora-demo-settings.exe" "$APP/"
-wine "$APP/valmora-demo-settings.exe" --host "$SERVICE_HOST" --cacert "$SERVICE_CA" "Z:$APP/setting.ini"
-rm "$APP/valmora-demo-settings.exe"
-sed -i 's/^debug=true/debug=false/' "$APP/setting.ini"
+source "$HERE/scripts/lib/wine.sh"
+wine_prepare
+wine_demo_settings "$APP" "$BUILD" "$SERVICE_HOST" "$SERVICE_CA"
 wineserver -k || true
 wineserver -p
 
@@ -82,7 +80,7 @@ done
 wineserver -k
 EOF
 
-WINEPREFIX=$tmp/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" APP=$app BUILD=$build RUNS=$runs \
+WINEPREFIX=$tmp/wine HERE=$here APP=$app BUILD=$build RUNS=$runs \
     SERVICE_HOST=127.0.0.1:$(cat "$tmp/service/port") SERVICE_CA=Z:$tmp/service/cert.pem \
     xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$tmp/measure.sh" 2>/dev/null | tee "$tmp/rounds"
 

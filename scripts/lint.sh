@@ -12,7 +12,9 @@ clang-format --dry-run --Werror "${sources[@]}"
 # clang-tidy reads the compile commands of the normal build; the fuzz
 # targets are only built with clang, so their files are formatted but not
 # analysed here.
-scripts/build.sh >/dev/null
+# The benchmarks too, which are built only when asked for.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVALMORA_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build build --parallel "$(nproc)" >/dev/null
 mapfile -t units < <(git ls-files '*.cpp' | grep -v '^fuzz/' | sed "s|^|$PWD/|")
 echo "== clang-tidy (${#units[@]} files)"
 run-clang-tidy -p build -quiet -j "$(nproc)" "${units[@]}" >build/clang-tidy.log 2>&1 || {

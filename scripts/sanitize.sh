@@ -11,7 +11,7 @@ sanitizers="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-r
 
 # -O1 keeps the instrumented build and its tests reasonably quick while the
 # reports still point at the right lines.
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVALMORA_BUILD_BENCHMARKS=ON \
     -DCMAKE_CXX_FLAGS="-O1 $sanitizers" \
     -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
     -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers"

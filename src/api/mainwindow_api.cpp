@@ -1,12 +1,13 @@
 // Queries to the hosting API and the display of their replies.
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "apiquery.h"
-#include "playeritem.h"
-#include "queuedhttp.h"
-#include "replyreader.h"
-#include "serverstate.h"
+#include "api/playeritem.h"
+#include "core/api/apiquery.h"
+#include "core/api/queuedhttp.h"
+#include "core/api/replyreader.h"
+#include "core/api/serverstate.h"
+#include "core/api/statusreply.h"
 #include "ui_mainwindow.h"
 
 using namespace ReplyReader;
@@ -152,30 +153,24 @@ QStringList MainWindow::getStatusName(int id)
 
 void MainWindow::showStatus(const QVariantMap &reply)
 {
-    ui->label->setText(text(at(reply, {"data", "s", "name"})));
-    currentMap = text(at(reply, {"data", "s", "map"}));
-    ui->label_7->setText(text(at(reply, {"data", "b", "ip"})) + QLatin1Char(':')
-                         + text(at(reply, {"data", "b", "c_port"})));
+    const StatusReply status = StatusReply::read(reply);
+    ui->label->setText(status.name);
+    currentMap = status.map;
+    ui->label_7->setText(status.address());
 
-    const QStringList state = getStatusName(integer(reply.value(QStringLiteral("online"))));
+    const QStringList state = getStatusName(status.online);
     ui->label_6->setText(state.at(0));
     ui->label_6->setStyleSheet(state.at(1));
 
-    ui->label_9->setText(tr("Игроки: ") + text(at(reply, {"data", "s", "players"})) + QLatin1Char('/')
-                         + text(at(reply, {"data", "s", "playersmax"})));
-    ui->label_10->setVisible(boolean(at(reply, {"data", "s", "password"})));
+    ui->label_9->setText(tr("Игроки: ") + status.players + QLatin1Char('/') + status.playersMax);
+    ui->label_10->setVisible(status.password);
 
     ui->treeWidget->clear();
-    const QVariantList players = list(at(reply, {"data", "p"}));
-    for (const QVariant &element : players) {
-        const QVariantMap player = object(element);
-        const QString name = text(player.value(QStringLiteral("name")));
-        if (name.isEmpty())
-            continue;
+    for (const StatusReply::Player &player : status.roster) {
         auto *row = new PlayerItem(ui->treeWidget);
-        row->setText(0, name);
-        row->setText(1, text(player.value(QStringLiteral("score"))));
-        row->setText(2, text(player.value(QStringLiteral("time"))));
+        row->setText(0, player.name);
+        row->setText(1, player.score);
+        row->setText(2, player.time);
     }
 
     setCurrentMap();

@@ -1,20 +1,14 @@
 #include "commandline.h"
 
-#include "settingslocation.h"
+#include "core/program/commonoptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 #include <cstdio>
 
 namespace {
-
-const QString settingsName = QStringLiteral("settings");
-// Stands for the file in use while the help is wrapped into lines, so that a
-// long path is not broken in the middle.
-const QString fileInUse = QStringLiteral("FILE-IN-USE");
 
 // Options that QApplication takes itself, with and without a value. They are
 // accepted here and left in place for it.
@@ -24,29 +18,18 @@ const char *const qtOptionsWithValue[] = {
 };
 const char *const qtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-struct Options
-{
-    QCommandLineOption help;
-    QCommandLineOption version;
-    QCommandLineOption settings;
-};
-
-Options describe(QCommandLineParser &parser)
+void describe(QCommandLineParser &parser)
 {
     // Qt's options start with a single dash and are words, not letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Control panel for game servers rented from the Valmora hosting service."));
-    Options options {parser.addHelpOption(), parser.addVersionOption(),
-                     QCommandLineOption(settingsName,
-                                        QStringLiteral("Keep the server list and the console history in FILE. "
-                                                       "Without this option the program uses setting.ini beside "
-                                                       "its executable if that file exists or can be created "
-                                                       "there, and the user's configuration folder otherwise. "
-                                                       "In use now: ")
-                                            + fileInUse,
-                                        QStringLiteral("FILE"))};
-    parser.addOption(options.settings);
+    CommonOptions::add(parser,
+                       QStringLiteral("Keep the server list and the console history in FILE. "
+                                      "Without this option the program uses setting.ini beside "
+                                      "its executable if that file exists or can be created "
+                                      "there, and the user's configuration folder otherwise. "
+                                      "In use now: "));
 
     for (const char *name : qtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -58,7 +41,6 @@ Options describe(QCommandLineParser &parser)
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
-    return options;
 }
 
 } // namespace
@@ -66,7 +48,7 @@ Options describe(QCommandLineParser &parser)
 CommandLine::CommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    const Options options = describe(parser);
+    describe(parser);
     if (!parser.parse(arguments)) {
         request = Request::Mistake;
         mistake = parser.errorText();
@@ -77,19 +59,19 @@ CommandLine::CommandLine(const QStringList &arguments)
         mistake = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
         return;
     }
-    if (parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))) {
+    switch (CommonOptions::request(parser)) {
+    case CommonOptions::Request::Help:
         request = Request::Help;
-    } else if (parser.isSet(options.version)) {
+        break;
+    case CommonOptions::Request::Version:
         request = Request::Version;
+        break;
+    case CommonOptions::Request::Run:
+        break;
     }
-    if (parser.isSet(options.settings)) {
-        const QString file = parser.value(options.settings);
-        if (file.isEmpty()) {
-            request = Request::Mistake;
-            mistake = QStringLiteral("--settings needs the name of a file.");
-            return;
-        }
-        settingsPath = QFileInfo(file).absoluteFilePath();
+    if (CommonOptions::settingsFile(parser, &settingsPath) == CommonOptions::Settings::Empty) {
+        request = Request::Mistake;
+        mistake = QStringLiteral("--settings needs the name of a file.");
     }
 }
 
@@ -107,10 +89,7 @@ QString CommandLine::helpText() const
 {
     QCommandLineParser parser;
     describe(parser);
-    QString text = parser.helpText();
-    return text.replace(fileInUse,
-                        settingsPath.isEmpty() ? SettingsLocation::defaultFilePath()
-                                               : QDir::toNativeSeparators(settingsPath));
+    return CommonOptions::helpText(parser, QDir::toNativeSeparators(settingsPath));
 }
 
 int CommandLine::answer() const
@@ -121,7 +100,7 @@ int CommandLine::answer() const
         std::fputs(qPrintable(helpText()), stdout);
         return 0;
     case Request::Version:
-        std::printf("%s %s\n", qPrintable(program), qPrintable(QCoreApplication::applicationVersion()));
+        std::fputs(qPrintable(CommonOptions::versionLine()), stdout);
         return 0;
     case Request::Mistake:
         std::fprintf(stderr, "%s: %s\nTry '%s --help' for the options.\n", qPrintable(program), qPrintable(mistake),

@@ -1,15 +1,15 @@
-#include "commandline.h"
-#include "mainwindow.h"
-#include "runningcopy.h"
-#include "settingslocation.h"
-#include "windowfront.h"
+#include "app/commandline.h"
+#include "app/mainwindow.h"
+#include "app/runningcopy.h"
+#include "app/windowfront.h"
+#include "core/program/commonoptions.h"
+#include "core/settings/settingslocation.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setApplicationName(QStringLiteral("valmora-panel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    CommonOptions::identify("valmora-panel");
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

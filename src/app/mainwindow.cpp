@@ -1,10 +1,10 @@
 #include "mainwindow.h"
 
-#include "about.h"
-#include "dialog.h"
-#include "filewatch.h"
-#include "queuedhttp.h"
-#include "settingslocation.h"
+#include "core/api/queuedhttp.h"
+#include "core/settings/filewatch.h"
+#include "core/settings/settingslocation.h"
+#include "forms/about.h"
+#include "forms/dialog.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>

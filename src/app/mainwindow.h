@@ -1,7 +1,7 @@
 #pragma once
 
-#include "apiendpoint.h"
-#include "serversync.h"
+#include "core/api/apiendpoint.h"
+#include "core/settings/serversync.h"
 
 #include <QMainWindow>
 #include <QMap>

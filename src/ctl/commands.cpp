@@ -1,15 +1,15 @@
 #include "commands.h"
 
-#include "apiquery.h"
-#include "console.h"
-#include "exitcode.h"
-#include "replyreader.h"
-#include "replytext.h"
-#include "secretinput.h"
-#include "serverstate.h"
-#include "serverstore.h"
-#include "serviceclient.h"
-#include "settingslocation.h"
+#include "core/api/apiquery.h"
+#include "core/api/serverstate.h"
+#include "core/api/statusreply.h"
+#include "core/settings/settingslocation.h"
+#include "ctl/console.h"
+#include "ctl/exitcode.h"
+#include "ctl/replytext.h"
+#include "ctl/secretinput.h"
+#include "ctl/serverstore.h"
+#include "ctl/serviceclient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -139,8 +139,7 @@ int query(const ServerStore &store, const CtlRequest &request)
 
     if (wanted.kind != ApiQuery::status)
         return ExitDone;
-    const int online = ReplyReader::integer(reply.object.value(QStringLiteral("online")));
-    return online == ServerState::Running ? ExitDone : ExitNotRunning;
+    return StatusReply::read(reply.object).online == ServerState::Running ? ExitDone : ExitNotRunning;
 }
 
 } // namespace

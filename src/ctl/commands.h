@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctlcommandline.h"
+#include "ctl/ctlcommandline.h"
 
 // Carries out one request of the command line and returns the exit status
 // (see exitcode.h). Prints results on standard output and every failure as

@@ -1,17 +1,12 @@
 #include "ctlcommandline.h"
 
-#include "settingsfile.h"
-#include "settingslocation.h"
+#include "core/program/commonoptions.h"
+#include "core/settings/settingsfile.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QLocale>
 
 namespace {
-
-// Stands for the file in use while the help is wrapped into lines, so that a
-// long path is not broken in the middle.
-const QString fileInUse = QStringLiteral("FILE-IN-USE");
 
 constexpr double longestTimeoutSeconds = 86400;
 
@@ -71,9 +66,6 @@ QString description()
 
 struct Options
 {
-    QCommandLineOption help;
-    QCommandLineOption version;
-    QCommandLineOption settings;
     QCommandLineOption json;
     QCommandLineOption timeout;
 };
@@ -82,19 +74,15 @@ Options describe(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    Options options {
-        parser.addHelpOption(), parser.addVersionOption(),
-        QCommandLineOption(QStringLiteral("settings"),
-                           QStringLiteral("Read the servers from FILE, and store them there, instead of the "
-                                          "settings file valmora-panel uses. In use now: ")
-                               + fileInUse,
-                           QStringLiteral("FILE")),
-        QCommandLineOption(QStringLiteral("json"),
-                           QStringLiteral("Print the service's reply as received, one JSON document.")),
-        QCommandLineOption(QStringLiteral("timeout"),
-                           QStringLiteral("Give up on the service after SECONDS (default 30)."),
-                           QStringLiteral("SECONDS"))};
-    parser.addOptions({options.settings, options.json, options.timeout});
+    CommonOptions::add(parser,
+                       QStringLiteral("Read the servers from FILE, and store them there, instead of the "
+                                      "settings file valmora-panel uses. In use now: "));
+    Options options {QCommandLineOption(QStringLiteral("json"),
+                                        QStringLiteral("Print the service's reply as received, one JSON document.")),
+                     QCommandLineOption(QStringLiteral("timeout"),
+                                        QStringLiteral("Give up on the service after SECONDS (default 30)."),
+                                        QStringLiteral("SECONDS"))};
+    parser.addOptions({options.json, options.timeout});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands above."),
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
     return options;
@@ -120,23 +108,21 @@ CtlCommandLine::CtlCommandLine(const QStringList &arguments)
         return;
     }
     wanted.json = parser.isSet(options.json);
-    if (parser.isSet(options.settings)) {
-        const QString file = parser.value(options.settings);
-        if (file.isEmpty()) {
-            result = Outcome::Mistake;
-            problem = QStringLiteral("после --settings нужно имя файла");
-            return;
-        }
-        wanted.settingsFile = QFileInfo(file).absoluteFilePath();
+    if (CommonOptions::settingsFile(parser, &wanted.settingsFile) == CommonOptions::Settings::Empty) {
+        result = Outcome::Mistake;
+        problem = QStringLiteral("после --settings нужно имя файла");
+        return;
     }
     // The help names the file in use, so --settings is read first.
-    if (parser.isSet(options.help) || parser.isSet(QStringLiteral("help-all"))) {
+    switch (CommonOptions::request(parser)) {
+    case CommonOptions::Request::Help:
         result = Outcome::Help;
         return;
-    }
-    if (parser.isSet(options.version)) {
+    case CommonOptions::Request::Version:
         result = Outcome::Version;
         return;
+    case CommonOptions::Request::Run:
+        break;
     }
     if (parser.isSet(options.timeout)) {
         bool ok = false;
@@ -197,7 +183,5 @@ QString CtlCommandLine::helpText() const
 {
     QCommandLineParser parser;
     describe(parser);
-    QString text = parser.helpText();
-    return text.replace(fileInUse,
-                        wanted.settingsFile.isEmpty() ? SettingsLocation::defaultFilePath() : wanted.settingsFile);
+    return CommonOptions::helpText(parser, wanted.settingsFile);
 }

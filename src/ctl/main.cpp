@@ -1,10 +1,11 @@
 // valmora-ctl: the command-line companion of valmora-panel, on the same
 // settings file and the same library; Qt Core and Network only.
 
-#include "commands.h"
-#include "console.h"
-#include "ctlcommandline.h"
-#include "exitcode.h"
+#include "core/program/commonoptions.h"
+#include "ctl/commands.h"
+#include "ctl/console.h"
+#include "ctl/ctlcommandline.h"
+#include "ctl/exitcode.h"
 
 #include <QCoreApplication>
 
@@ -37,8 +38,7 @@ int main(int argc, char *argv[])
     OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
 #endif
     const QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("valmora-ctl"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    CommonOptions::identify("valmora-ctl");
     Console::useUtf8();
 
     const CtlCommandLine commandLine(QCoreApplication::arguments());
@@ -47,8 +47,7 @@ int main(int argc, char *argv[])
         Console::print(commandLine.helpText());
         return ExitDone;
     case CtlCommandLine::Outcome::Version:
-        Console::print(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion()
-                       + QLatin1Char('\n'));
+        Console::print(CommonOptions::versionLine());
         return ExitDone;
     case CtlCommandLine::Outcome::Mistake:
         Console::printError(commandLine.mistake() + QStringLiteral(" (см. valmora-ctl --help)"));

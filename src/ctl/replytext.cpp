@@ -1,7 +1,7 @@
 #include "replytext.h"
 
-#include "replyreader.h"
-#include "serverstate.h"
+#include "core/api/replyreader.h"
+#include "core/api/statusreply.h"
 
 using namespace ReplyReader;
 
@@ -24,24 +24,16 @@ QString gauge(const QVariantMap &reply, const char *percent, const char *used, c
 
 QString ReplyText::status(const QVariantMap &reply)
 {
-    QString lines = ServerState::name(integer(reply.value(QStringLiteral("online")))) + QLatin1Char('\n');
-    lines += QStringLiteral("Сервер: %1\n").arg(text(at(reply, {"data", "s", "name"})));
-    lines += QStringLiteral("Адрес: %1:%2\n")
-                 .arg(text(at(reply, {"data", "b", "ip"})), text(at(reply, {"data", "b", "c_port"})));
-    lines += QStringLiteral("Карта: %1\n").arg(text(at(reply, {"data", "s", "map"})));
-    lines += QStringLiteral("Игроки: %1/%2\n")
-                 .arg(text(at(reply, {"data", "s", "players"})), text(at(reply, {"data", "s", "playersmax"})));
-    if (boolean(at(reply, {"data", "s", "password"})))
+    const StatusReply status = StatusReply::read(reply);
+    QString lines = status.state() + QLatin1Char('\n');
+    lines += QStringLiteral("Сервер: %1\n").arg(status.name);
+    lines += QStringLiteral("Адрес: %1\n").arg(status.address());
+    lines += QStringLiteral("Карта: %1\n").arg(status.map);
+    lines += QStringLiteral("Игроки: %1/%2\n").arg(status.players, status.playersMax);
+    if (status.password)
         lines += QStringLiteral("Сервер защищен паролем\n");
-
-    const QVariantList players = list(at(reply, {"data", "p"}));
-    for (const QVariant &element : players) {
-        const QVariantMap player = object(element);
-        const QString name = field(player, "name");
-        // The window lists no player without a name either.
-        if (!name.isEmpty())
-            lines += QStringLiteral("%1\t%2\t%3\n").arg(name, field(player, "score"), field(player, "time"));
-    }
+    for (const StatusReply::Player &player : status.roster)
+        lines += QStringLiteral("%1\t%2\t%3\n").arg(player.name, player.score, player.time);
     return lines;
 }
 

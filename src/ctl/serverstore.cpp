@@ -1,7 +1,7 @@
 #include "serverstore.h"
 
-#include "machinecipher.h"
-#include "settingsfile.h"
+#include "core/crypto/machinecipher.h"
+#include "core/settings/settingsfile.h"
 
 #include <QFileInfo>
 #include <QSettings>

@@ -1,7 +1,7 @@
 #include "serviceclient.h"
 
-#include "queuedhttp.h"
-#include "replyreader.h"
+#include "core/api/queuedhttp.h"
+#include "core/api/replyreader.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>

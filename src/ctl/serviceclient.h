@@ -1,6 +1,6 @@
 #pragma once
 
-#include "apiendpoint.h"
+#include "core/api/apiendpoint.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "dialog.h"
 #include "ui_dialog.h"
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)

@@ -1,11 +1,11 @@
 // The server list, the settings file and the console history.
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "machinecipher.h"
-#include "machinekey.h"
-#include "settingsfile.h"
-#include "settingslocation.h"
+#include "core/crypto/machinecipher.h"
+#include "core/crypto/machinekey.h"
+#include "core/settings/settingsfile.h"
+#include "core/settings/settingslocation.h"
 #include "ui_mainwindow.h"
 
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "demosettings.h"
 
+#include "core/crypto/machinekey.h"
+#include "core/crypto/stringcipher.h"
+#include "core/settings/privatefile.h"
 #include "demoservers.h"
-#include "machinekey.h"
-#include "privatefile.h"
-#include "stringcipher.h"
 
 #include <QFileInfo>
 #include <QSettings>

@@ -1,8 +1,9 @@
-// Reading of API replies: what counts as a parsed reply, and how every JSON
-// value reads as text, integer, boolean, object, list and list of texts.
+// Reading of API replies: what counts as a parsed reply, how every JSON
+// value reads as text, integer, boolean, object, list and list of texts, and
+// a status reply as both programs show it.
 
-#include "playeritem.h"
-#include "replyreader.h"
+#include "core/api/replyreader.h"
+#include "core/api/statusreply.h"
 
 #include <QtTest>
 
@@ -118,41 +119,32 @@ private slots:
         QCOMPARE(text(at(reply, {"data", "s", "name", "deeper"})), QString());
     }
 
-    void playersSortNumbersAsNumbers_data()
+    void statusReplyAsBothProgramsShowIt()
     {
-        QTest::addColumn<QString>("lower");
-        QTest::addColumn<QString>("higher");
-        QTest::newRow("scores") << "9"
-                                << "10";
-        QTest::newRow("negative scores") << "-12"
-                                         << "3";
-        QTest::newRow("fractions") << "2.5"
-                                   << "10";
-        QTest::newRow("times") << "9:30"
-                               << "10:05";
-        QTest::newRow("hours") << "59:59"
-                               << "1:00:00";
-        QTest::newRow("leading zeros") << "07:00"
-                                       << "12:00";
-        QTest::newRow("names ignore case") << "alice"
-                                           << "Bob";
-        QTest::newRow("names with numbers") << "player2"
-                                            << "player10";
-        QTest::newRow("prefix first") << "Ann"
-                                      << "Anna";
-        QTest::newRow("numbers before texts") << "999"
-                                              << "2x";
-        QTest::newRow("exponent is a number") << "1e3"
-                                              << "2x";
-    }
+        QVariantMap reply;
+        QVERIFY(parse(R"({"online":"1","data":{
+            "s":{"name":"Arena","map":"de_dust2","players":3,"playersmax":16,"password":"0"},
+            "b":{"ip":"10.0.0.5","c_port":27015},
+            "p":[{"name":"Ann","score":12,"time":"1:05"},{"name":""},"not a player",{"name":"Ann","score":-1}]}})",
+                      &reply));
+        const StatusReply status = StatusReply::read(reply);
+        QCOMPARE(status.online, 1);
+        QCOMPARE(status.state(), QStringLiteral("Работает"));
+        QCOMPARE(status.name, QStringLiteral("Arena"));
+        QCOMPARE(status.map, QStringLiteral("de_dust2"));
+        QCOMPARE(status.address(), QStringLiteral("10.0.0.5:27015"));
+        QCOMPARE(status.players + '/' + status.playersMax, QStringLiteral("3/16"));
+        QVERIFY(!status.password);
+        // Players without a name are left out; two of one name are two.
+        QCOMPARE(status.roster.size(), 2);
+        QCOMPARE(status.roster.at(0).score, QStringLiteral("12"));
+        QCOMPARE(status.roster.at(0).time, QStringLiteral("1:05"));
+        QCOMPARE(status.roster.at(1).score, QStringLiteral("-1"));
 
-    void playersSortNumbersAsNumbers()
-    {
-        QFETCH(QString, lower);
-        QFETCH(QString, higher);
-        QVERIFY(PlayerItem::compareTexts(lower, higher) < 0);
-        QVERIFY(PlayerItem::compareTexts(higher, lower) > 0);
-        QCOMPARE(PlayerItem::compareTexts(lower, lower), 0);
+        const StatusReply empty = StatusReply::read({});
+        QCOMPARE(empty.state(), QStringLiteral("Выключен"));
+        QCOMPARE(empty.address(), QStringLiteral(":"));
+        QVERIFY(empty.roster.isEmpty());
     }
 };
 

@@ -1,11 +1,11 @@
 // The main window as a whole: its slot table, its fixed face, the dialogs,
 // the tray icon and the refresh timer.
 
-#include "about.h"
-#include "dialog.h"
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "core/settings/settingslocation.h"
+#include "forms/about.h"
+#include "forms/dialog.h"
 #include "messageboxcatcher.h"
-#include "settingslocation.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -2,11 +2,12 @@
 // order, and what it makes of every kind of reply, against a TLS responder
 // on loopback.
 
-#include "machinekey.h"
-#include "mainwindow.h"
-#include "queuedhttp.h"
-#include "settingslocation.h"
-#include "stringcipher.h"
+#include "api/playeritem.h"
+#include "app/mainwindow.h"
+#include "core/api/queuedhttp.h"
+#include "core/crypto/machinekey.h"
+#include "core/crypto/stringcipher.h"
+#include "core/settings/settingslocation.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>
@@ -631,6 +632,43 @@ private slots:
                                          << R"("solo")" << QStringList {"solo"} << 0;
         QTest::newRow("no list") << "a"
                                  << "null" << QStringList() << -1;
+    }
+
+    void playersSortNumbersAsNumbers_data()
+    {
+        QTest::addColumn<QString>("lower");
+        QTest::addColumn<QString>("higher");
+        QTest::newRow("scores") << "9"
+                                << "10";
+        QTest::newRow("negative scores") << "-12"
+                                         << "3";
+        QTest::newRow("fractions") << "2.5"
+                                   << "10";
+        QTest::newRow("times") << "9:30"
+                               << "10:05";
+        QTest::newRow("hours") << "59:59"
+                               << "1:00:00";
+        QTest::newRow("leading zeros") << "07:00"
+                                       << "12:00";
+        QTest::newRow("names ignore case") << "alice"
+                                           << "Bob";
+        QTest::newRow("names with numbers") << "player2"
+                                            << "player10";
+        QTest::newRow("prefix first") << "Ann"
+                                      << "Anna";
+        QTest::newRow("numbers before texts") << "999"
+                                              << "2x";
+        QTest::newRow("exponent is a number") << "1e3"
+                                              << "2x";
+    }
+
+    void playersSortNumbersAsNumbers()
+    {
+        QFETCH(QString, lower);
+        QFETCH(QString, higher);
+        QVERIFY(PlayerItem::compareTexts(lower, higher) < 0);
+        QVERIFY(PlayerItem::compareTexts(higher, lower) > 0);
+        QCOMPARE(PlayerItem::compareTexts(lower, lower), 0);
     }
 
     void mapSelection()

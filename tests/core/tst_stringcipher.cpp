@@ -1,4 +1,4 @@
-#include "stringcipher.h"
+#include "core/crypto/stringcipher.h"
 
 #include <QCryptographicHash>
 #include <QRegularExpression>

@@ -2,10 +2,10 @@
 // same file brings the running window forward and ends, another file gets a
 // window of its own, and a copy that was killed does not stand in the way.
 
-#include "mainwindow.h"
-#include "runningcopy.h"
-#include "settingslocation.h"
-#include "windowfront.h"
+#include "app/mainwindow.h"
+#include "app/runningcopy.h"
+#include "app/windowfront.h"
+#include "core/settings/settingslocation.h"
 
 #include <QLocalSocket>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "machinecipher.h"
 
-#include "machinekey.h"
+#include "core/crypto/machinekey.h"
 
 #include <QSet>
 

@@ -6,10 +6,10 @@
 // read-only attribute, which only some systems heed for folders): where the
 // folder stays open, the steps that need a closed one skip and say why.
 
+#include "app/mainwindow.h"
+#include "core/crypto/machinekey.h"
+#include "core/crypto/stringcipher.h"
 #include "filemode.h"
-#include "machinekey.h"
-#include "mainwindow.h"
-#include "stringcipher.h"
 
 #include <QComboBox>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "settingsfile.h"
 
-#include "privatefile.h"
+#include "core/settings/privatefile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -6,11 +6,11 @@
 // ("host:port") and VALMORA_TEST_SERVICE_CA (its certificate) name one
 // that runs already.
 
+#include "app/mainwindow.h"
+#include "core/crypto/machinecipher.h"
+#include "core/crypto/machinekey.h"
+#include "core/settings/settingslocation.h"
 #include "demosettings.h"
-#include "machinecipher.h"
-#include "machinekey.h"
-#include "mainwindow.h"
-#include "settingslocation.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>

@@ -7,10 +7,10 @@
 // so the Windows build of the test always reaches one that way; it must
 // have been started as this test starts it (--start-delay-ms 2000 --seed 7).
 
+#include "app/mainwindow.h"
+#include "core/api/queuedhttp.h"
+#include "core/settings/settingslocation.h"
 #include "demosettings.h"
-#include "mainwindow.h"
-#include "queuedhttp.h"
-#include "settingslocation.h"
 
 #include <QComboBox>
 #include <QLabel>

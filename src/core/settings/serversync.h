@@ -1,6 +1,6 @@
 #pragma once
 
-#include "machinecipher.h"
+#include "core/crypto/machinecipher.h"
 
 #include <QMap>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stringcipher.h"
+#include "core/crypto/stringcipher.h"
 
 #include <QList>
 #include <QString>

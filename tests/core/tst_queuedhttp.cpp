@@ -1,4 +1,4 @@
-#include "queuedhttp.h"
+#include "core/api/queuedhttp.h"
 #include "tlstestserver.h"
 
 #include <QPointer>
