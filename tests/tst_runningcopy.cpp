@@ -1,7 +1,8 @@
 // One running copy of the program per settings file: a second start with the
 // same file brings the running window forward and ends, another file gets a
 // window of its own, and a copy that was killed does not stand in the way.
-// Its socket lies where nobody but the user can put one (Unix systems).
+// Its socket lies where nobody but the user can put one (Unix systems), and
+// only an answer of the user's own account counts (Windows).
 
 #include "mainwindow.h"
 #include "runningcopy.h"
@@ -13,6 +14,11 @@
 #include "runningcopyfolder.h"
 
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include "windowsuser.h"
+
+#include <QLocalServer>
 #endif
 
 #include <QLocalSocket>
@@ -228,6 +234,31 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No folder of this user's alone")));
         RunningCopy copy(settings);
         QCOMPARE(copy.start(), RunningCopy::Alone);
+#endif
+    }
+
+    void onlyAnAnswerOfThisAccountCounts()
+    {
+#ifndef Q_OS_WIN
+        QSKIP("Windows only: on Unix systems nobody else can put a socket into the user's folder");
+#else
+        const QString me = WindowsUser::current();
+        QVERIFY2(me.startsWith(QStringLiteral("S-1-")), qPrintable(me));
+        QVERIFY(WindowsUser::sameAccount(me, WindowsUser::ofProcess(quint32(QCoreApplication::applicationPid()))));
+        // Accounts are compared, not texts; nothing that is no SID matches.
+        QVERIFY(WindowsUser::sameAccount(QStringLiteral("SY"), QStringLiteral("S-1-5-18")));
+        QVERIFY(!WindowsUser::sameAccount(me, QStringLiteral("S-1-5-18")));
+        QVERIFY(!WindowsUser::sameAccount(me, QStringLiteral("S-1-5-21-1-2-3-1001")));
+        QVERIFY(!WindowsUser::sameAccount(QString(), QString()));
+        QVERIFY(!WindowsUser::sameAccount(QStringLiteral("nobody"), QStringLiteral("nobody")));
+
+        // The account of a pipe's server, as a later start reads it.
+        QLocalServer server;
+        QVERIFY(server.listen(QStringLiteral("valmora-panel-test-%1").arg(QCoreApplication::applicationPid())));
+        QLocalSocket socket;
+        socket.connectToServer(server.serverName());
+        QVERIFY(socket.waitForConnected(startMsec));
+        QVERIFY(WindowsUser::sameAccount(WindowsUser::ofPipeServer(socket.socketDescriptor()), me));
 #endif
     }
 };

@@ -12,6 +12,8 @@
 #include "runningcopyfolder.h"
 #endif
 #ifdef Q_OS_WIN
+#include "windowsuser.h"
+
 #include <windows.h>
 #endif
 
@@ -42,8 +44,13 @@ QString canonicalPath(const QString &path)
 }
 
 #ifdef Q_OS_WIN
+// Pipe names are one namespace for the whole machine; two accounts may
+// have the same user name (a local and a domain one), never the same SID.
 QString userTag()
 {
+    const QString sid = WindowsUser::current();
+    if (!sid.isEmpty())
+        return sid;
     const QString user = qEnvironmentVariable("USERNAME");
     return user.isEmpty() ? QStringLiteral("user") : user;
 }
@@ -67,7 +74,7 @@ QString RunningCopy::socketName(const QString &settingsPath)
     const QString folder = RunningCopyFolder::find(file);
     return folder.isEmpty() ? QString() : QDir(folder).filePath(file);
 #else
-    // A named pipe.
+    // A named pipe; who answers on it is checked (see askRunningCopy()).
     return QStringLiteral("valmora-panel-%1-%2").arg(userTag(), digest);
 #endif
 }
@@ -113,6 +120,11 @@ bool RunningCopy::askRunningCopy()
     if (!socket.waitForConnected(connectMsec))
         return false;
 #ifdef Q_OS_WIN
+    // Any account can make a pipe of this name; only this user's answer counts.
+    if (!WindowsUser::sameAccount(WindowsUser::ofPipeServer(socket.socketDescriptor()), WindowsUser::current())) {
+        qWarning("Another account answers on the running copy's pipe; it is ignored");
+        return false;
+    }
     // Windows lets only the program in front bring a window forward; this
     // one was just started by the user, so it may pass that on.
     AllowSetForegroundWindow(ASFW_ANY);

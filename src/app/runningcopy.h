@@ -10,7 +10,9 @@ class QLocalSocket;
 // a file answers on a local socket named after the file; a later start with
 // the same file asks that copy to bring its window forward and ends. Two
 // users, or two settings files, never meet: on Unix systems the socket and
-// its lock lie in a folder of the user's alone (see RunningCopyFolder).
+// its lock lie in a folder of the user's alone (see RunningCopyFolder), and
+// on Windows, where any account may make a pipe of any name, only an answer
+// from a process of the same account counts.
 class RunningCopy : public QObject
 {
     Q_OBJECT
