@@ -21,6 +21,15 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_WIN
+#include "windowsfileaccess.h"
+#include "windowsuser.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+#endif
+
 class SettingsTest : public QObject
 {
     Q_OBJECT
@@ -440,6 +449,78 @@ private slots:
         }
         QCOMPARE(fileMode(path()), 0600);
         QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
+#endif
+    }
+
+    // On Windows the start and every save set the file's access list; the
+    // user must still read and write it. (Wine keeps no access list: it maps
+    // one onto the Unix mode and reads one back made from that.)
+    void fileStaysTheUsersAcrossStartsAndSaves()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("^Cannot keep the settings file")));
+        store({{QStringLiteral("Servers/kept"), hereCipher().encipherText(QStringLiteral("secret"))}});
+        const auto readableAndWritable = [] {
+            QFile file(path());
+            return file.open(QIODevice::ReadWrite);
+        };
+        {
+            MainWindow window; // a start
+            QVERIFY(readableAndWritable());
+            window.addServer(QStringLiteral("added"), QStringLiteral("key"));
+            QVERIFY(readableAndWritable());
+        }
+        QVERIFY(readableAndWritable());
+        MainWindow again;
+        QCOMPARE(items(selector(again)), QStringList({"added", "kept"}));
+        QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
+#ifdef Q_OS_WIN
+        QCOMPARE(WindowsFileAccess::restrictToCurrentUser(path()), QString());
+        QVERIFY(!WindowsFileAccess::restrictToCurrentUser(folder->filePath(QStringLiteral("missing.ini"))).isEmpty());
+#endif
+    }
+
+    // The access list setting.ini gets on Windows, read back as Windows
+    // reads it: full access for the user, the system and the
+    // administrators, nothing else, nothing inherited.
+    void windowsAccessListKeepsTheFileToItsUser()
+    {
+#ifndef Q_OS_WIN
+        QSKIP("Windows only: Unix systems keep the file to its user by its mode");
+#else
+        const QString user = WindowsUser::current();
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        QVERIFY(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            reinterpret_cast<LPCWSTR>(WindowsFileAccess::userOnlySddl(user).utf16()), SDDL_REVISION_1, &descriptor,
+            nullptr));
+        const auto freeDescriptor = qScopeGuard([descriptor] { LocalFree(descriptor); });
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        QVERIFY(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        QVERIFY(control & SE_DACL_PROTECTED);
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL acl = nullptr;
+        QVERIFY(GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) && present && acl);
+
+        const QStringList expected = {user, QStringLiteral("S-1-5-18"), QStringLiteral("S-1-5-32-544")};
+        QCOMPARE(int(acl->AceCount), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            void *entry = nullptr;
+            QVERIFY(GetAce(acl, DWORD(i), &entry));
+            const auto *allowed = static_cast<const ACCESS_ALLOWED_ACE *>(entry);
+            QCOMPARE(allowed->Header.AceType, BYTE(ACCESS_ALLOWED_ACE_TYPE));
+            QCOMPARE(allowed->Header.AceFlags, BYTE(0)); // neither inherited nor passed on
+            QCOMPARE(allowed->Mask, DWORD(FILE_ALL_ACCESS));
+            QVERIFY2(WindowsUser::sameAccount(expected.at(i),
+                                              [&] {
+                                                  LPWSTR text = nullptr;
+                                                  ConvertSidToStringSidW(PSID(&allowed->SidStart), &text);
+                                                  const QString sid = QString::fromWCharArray(text);
+                                                  LocalFree(text);
+                                                  return sid;
+                                              }()),
+                     qPrintable(expected.at(i)));
+        }
 #endif
     }
 

@@ -4,6 +4,7 @@
 
 #include "machinecipher.h"
 #include "machinekey.h"
+#include "privatefile.h"
 #include "settingsfile.h"
 #include "settingslocation.h"
 #include "ui_mainwindow.h"
@@ -36,6 +37,8 @@ void MainWindow::readSettings()
     servers.clear();
     serverSync = ServerSync();
 
+    // A file that others could use at the last run is theirs no longer.
+    PrivateFile::restrictExisting(SettingsLocation::filePath());
     QSettings settings(SettingsLocation::filePath(), QSettings::IniFormat);
 
     settings.beginGroup(mainGroup);
