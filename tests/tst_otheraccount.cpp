@@ -164,12 +164,22 @@ private:
         auto *process = new QProcess(this);
         process->setProcessChannelMode(QProcess::ForwardedChannels);
         process->setWorkingDirectory(user.home);
-        // As after "su": no runtime folder of a login session.
+        // As after "su": no runtime folder of a login session. A sanitizer
+        // build's options are kept.
+        QStringList arguments = {QStringLiteral("--reuid=%1").arg(user.uid),
+                                 QStringLiteral("--regid=%1").arg(user.gid),
+                                 QStringLiteral("--clear-groups"),
+                                 QStringLiteral("env"),
+                                 QStringLiteral("-i"),
+                                 QStringLiteral("HOME=") + user.home,
+                                 QStringLiteral("PATH=/usr/bin:/bin"),
+                                 QStringLiteral("QT_QPA_PLATFORM=offscreen")};
+        for (const char *name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+            if (qEnvironmentVariableIsSet(name))
+                arguments << QString::fromLatin1(name) + QLatin1Char('=') + qEnvironmentVariable(name);
+        }
         process->start(QStringLiteral("setpriv"),
-                       {QStringLiteral("--reuid=%1").arg(user.uid), QStringLiteral("--regid=%1").arg(user.gid),
-                        QStringLiteral("--clear-groups"), QStringLiteral("env"), QStringLiteral("-i"),
-                        QStringLiteral("HOME=") + user.home, QStringLiteral("PATH=/usr/bin:/bin"),
-                        QStringLiteral("QT_QPA_PLATFORM=offscreen"), program, QStringLiteral("--settings"), settings});
+                       arguments + QStringList {program, QStringLiteral("--settings"), settings});
         started << process;
         return process;
     }
