@@ -333,11 +333,11 @@ private slots:
 
         // In a folder that only the user may change. Qt binds the socket
         // in a temporary folder beside its name and moves it there.
-        QString folder = QFileInfo(socket).path();
-        while (!QFileInfo(folder).isDir())
-            folder = QFileInfo(folder).path();
+        QString socketFolder = QFileInfo(socket).path();
+        while (!QFileInfo(socketFolder).isDir())
+            socketFolder = QFileInfo(socketFolder).path();
         struct stat status = {};
-        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &status) == 0);
+        QVERIFY(::lstat(QFile::encodeName(socketFolder).constData(), &status) == 0);
         QVERIFY(S_ISDIR(status.st_mode));
         QCOMPARE(status.st_uid, user.uid);
         QCOMPARE(status.st_mode & 022, 0u);
