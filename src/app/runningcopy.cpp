@@ -9,9 +9,11 @@
 #include <QLockFile>
 
 #ifdef Q_OS_UNIX
-#include <unistd.h>
+#include "app/runningcopyfolder.h"
 #endif
 #ifdef Q_OS_WIN
+#include "core/settings/windowsuser.h"
+
 #include <windows.h>
 #endif
 
@@ -41,15 +43,18 @@ QString canonicalPath(const QString &path)
     return canonical;
 }
 
+#ifdef Q_OS_WIN
+// Pipe names are one namespace for the whole machine; two accounts may
+// have the same user name (a local and a domain one), never the same SID.
 QString userTag()
 {
-#ifdef Q_OS_UNIX
-    return QString::number(::getuid());
-#else
+    const QString sid = WindowsUser::current();
+    if (!sid.isEmpty())
+        return sid;
     const QString user = qEnvironmentVariable("USERNAME");
     return user.isEmpty() ? QStringLiteral("user") : user;
-#endif
 }
+#endif
 
 } // namespace
 
@@ -60,21 +65,27 @@ RunningCopy::RunningCopy(const QString &settingsPath, QObject *parent)
 
 QString RunningCopy::socketName(const QString &settingsPath)
 {
-    const QByteArray digest
-        = QCryptographicHash::hash(canonicalPath(settingsPath).toUtf8(), QCryptographicHash::Sha256).toHex();
-    const QString base = QStringLiteral("valmora-panel-%1-%2").arg(userTag(), QString::fromLatin1(digest.left(24)));
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(canonicalPath(settingsPath).toUtf8(), QCryptographicHash::Sha256).toHex().left(24));
 #ifdef Q_OS_UNIX
-    // A folder of this user's own where there is one, so that nobody else
-    // can put a socket under this name first.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return QDir(QFileInfo(runtime).isDir() ? runtime : QDir::tempPath()).filePath(base);
+    // In a folder of this user's alone, so that nobody else can put a socket
+    // or a lock under this name first.
+    const QString file = QStringLiteral("valmora-panel-%1").arg(digest);
+    const QString folder = RunningCopyFolder::find(file);
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(file);
 #else
-    return base; // a named pipe
+    // A named pipe; who answers on it is checked (see askRunningCopy()).
+    return QStringLiteral("valmora-panel-%1-%2").arg(userTag(), digest);
 #endif
 }
 
 RunningCopy::Outcome RunningCopy::start()
 {
+    if (name.isEmpty()) {
+        qWarning("No folder of this user's alone for the running copy's socket: later starts open windows of their "
+                 "own");
+        return Alone;
+    }
     // Two copies started at once must not both find nobody and both serve.
     const QString lockFolder = QFileInfo(name).isAbsolute() ? QFileInfo(name).path() : QDir::tempPath();
     QLockFile election(QDir(lockFolder).filePath(QFileInfo(name).fileName() + QStringLiteral(".lock")));
@@ -109,6 +120,11 @@ bool RunningCopy::askRunningCopy()
     if (!socket.waitForConnected(connectMsec))
         return false;
 #ifdef Q_OS_WIN
+    // Any account can make a pipe of this name; only this user's answer counts.
+    if (!WindowsUser::sameAccount(WindowsUser::ofPipeServer(socket.socketDescriptor()), WindowsUser::current())) {
+        qWarning("Another account answers on the running copy's pipe; it is ignored");
+        return false;
+    }
     // Windows lets only the program in front bring a window forward; this
     // one was just started by the user, so it may pass that on.
     AllowSetForegroundWindow(ASFW_ANY);

@@ -4,6 +4,7 @@
 
 #include "core/crypto/machinecipher.h"
 #include "core/crypto/machinekey.h"
+#include "core/settings/privatefile.h"
 #include "core/settings/settingsfile.h"
 #include "core/settings/settingslocation.h"
 #include "ui_mainwindow.h"
@@ -36,6 +37,8 @@ void MainWindow::readSettings()
     servers.clear();
     serverSync = ServerSync();
 
+    // A file that others could use at the last run is theirs no longer.
+    PrivateFile::restrictExisting(SettingsLocation::filePath());
     QSettings settings(SettingsLocation::filePath(), QSettings::IniFormat);
 
     settings.beginGroup(mainGroup);

@@ -1,5 +1,6 @@
 // setting.ini as both programs read it, without a window: the machine key,
-// a file written on another system, and the API endpoint entries.
+// a file written on another system, the API endpoint entries, and the
+// access list that keeps the file to its user on Windows.
 
 #include "core/api/apiendpoint.h"
 #include "core/crypto/machinecipher.h"
@@ -8,6 +9,15 @@
 
 #include <QSettings>
 #include <QtTest>
+
+#ifdef Q_OS_WIN
+#include "core/settings/windowsfileaccess.h"
+#include "core/settings/windowsuser.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+#endif
 
 class SettingsFileTest : public QObject
 {
@@ -91,6 +101,51 @@ private slots:
         // A file without certificates (a key) is refused, the list kept.
         QVERIFY(!endpoint.loadCaCertificates(QStringLiteral(TEST_DATA_DIR "/localhost.key")).isEmpty());
         QCOMPARE(endpoint.caCertificates.size(), 1);
+    }
+
+    // The access list setting.ini gets on Windows, read back as Windows
+    // reads it: full access for the user, the system and the
+    // administrators, nothing else, nothing inherited.
+    void windowsAccessListKeepsTheFileToItsUser()
+    {
+#ifndef Q_OS_WIN
+        QSKIP("Windows only: Unix systems keep the file to its user by its mode");
+#else
+        const QString user = WindowsUser::current();
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        QVERIFY(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            reinterpret_cast<LPCWSTR>(WindowsFileAccess::userOnlySddl(user).utf16()), SDDL_REVISION_1, &descriptor,
+            nullptr));
+        const auto freeDescriptor = qScopeGuard([descriptor] { LocalFree(descriptor); });
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        QVERIFY(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        QVERIFY(control & SE_DACL_PROTECTED);
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL acl = nullptr;
+        QVERIFY(GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) && present && acl);
+
+        const QStringList expected = {user, QStringLiteral("S-1-5-18"), QStringLiteral("S-1-5-32-544")};
+        QCOMPARE(int(acl->AceCount), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            void *entry = nullptr;
+            QVERIFY(GetAce(acl, DWORD(i), &entry));
+            const auto *allowed = static_cast<const ACCESS_ALLOWED_ACE *>(entry);
+            QCOMPARE(allowed->Header.AceType, BYTE(ACCESS_ALLOWED_ACE_TYPE));
+            QCOMPARE(allowed->Header.AceFlags, BYTE(0)); // neither inherited nor passed on
+            QCOMPARE(allowed->Mask, DWORD(FILE_ALL_ACCESS));
+            QVERIFY2(WindowsUser::sameAccount(expected.at(i),
+                                              [&] {
+                                                  LPWSTR text = nullptr;
+                                                  ConvertSidToStringSidW(PSID(&allowed->SidStart), &text);
+                                                  const QString sid = QString::fromWCharArray(text);
+                                                  LocalFree(text);
+                                                  return sid;
+                                              }()),
+                     qPrintable(expected.at(i)));
+        }
+#endif
     }
 };
 

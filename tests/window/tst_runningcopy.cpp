@@ -1,11 +1,25 @@
 // One running copy of the program per settings file: a second start with the
 // same file brings the running window forward and ends, another file gets a
 // window of its own, and a copy that was killed does not stand in the way.
+// Its socket lies where nobody but the user can put one (Unix systems), and
+// only an answer of the user's own account counts (Windows).
 
 #include "app/mainwindow.h"
 #include "app/runningcopy.h"
 #include "app/windowfront.h"
 #include "core/settings/settingslocation.h"
+
+#ifdef Q_OS_UNIX
+#include "app/runningcopyfolder.h"
+#include "filemode.h"
+
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include "core/settings/windowsuser.h"
+
+#include <QLocalServer>
+#endif
 
 #include <QLocalSocket>
 #include <QProcess>
@@ -17,6 +31,14 @@ namespace {
 // Only bounds a start that hangs: under Wine on a busy machine a Windows
 // program takes many seconds to start and end.
 constexpr int startMsec = 60000;
+
+#ifdef Q_OS_UNIX
+// What decides the socket's folder.
+const char *const folderVariables[] = {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"};
+
+// Longer in bytes than a socket's path may be, with a socket's name in it.
+const QString longName = QStringLiteral("Папка-с-очень-длинным-именем-пользователя-Иванова");
+#endif
 
 } // namespace
 
@@ -48,7 +70,26 @@ private:
         return socket.waitForConnected(200);
     }
 
+#ifdef Q_OS_UNIX
+    QMap<QByteArray, QByteArray> environment; // the folder variables as the test began
+
+    // A new folder in the test's folder, with this mode.
+    QString makeFolder(const QString &name, mode_t mode) const
+    {
+        const QString path = folder.filePath(name);
+        return QDir().mkpath(path) && setFileMode(path, mode) ? path : QString();
+    }
+#endif
+
 private slots:
+    void initTestCase()
+    {
+#ifdef Q_OS_UNIX
+        for (const char *name : folderVariables)
+            environment.insert(name, qgetenv(name));
+#endif
+    }
+
     void cleanup()
     {
         for (QProcess *process : qAsConst(started)) {
@@ -57,6 +98,14 @@ private slots:
             delete process;
         }
         started.clear();
+#ifdef Q_OS_UNIX
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
+            if (it.value().isNull())
+                qunsetenv(it.key().constData());
+            else
+                qputenv(it.key().constData(), it.value());
+        }
+#endif
     }
 
     void secondStartBringsTheRunningWindowForward()
@@ -115,6 +164,102 @@ private slots:
         QProcess *next = launch(settings);
         QTRY_VERIFY_WITH_TIMEOUT(answers(settings), startMsec);
         QCOMPARE(next->state(), QProcess::Running);
+    }
+
+    void socketLiesInAFolderOfTheUsersAlone_data()
+    {
+        QTest::addColumn<QString>("runtime"); // XDG_RUNTIME_DIR: none, "own", "open" to others, "long"
+        QTest::addColumn<bool>("temporaryTaken"); // "valmora-panel-<uid>" in the temporary folder: another's
+        QTest::addColumn<QString>("expected"); // "runtime", "temporary", "cache"
+        QTest::newRow("the runtime folder") << "own" << false << "runtime";
+        QTest::newRow("a runtime folder others may write to") << "open" << false << "temporary";
+        QTest::newRow("a runtime folder too long for a socket") << "long" << false << "temporary";
+        QTest::newRow("no runtime folder") << QString() << false << "temporary";
+        QTest::newRow("the temporary one taken") << QString() << true << "cache";
+    }
+
+    void socketLiesInAFolderOfTheUsersAlone()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("Unix systems only: a named pipe has no folder");
+#else
+        QFETCH(QString, runtime);
+        QFETCH(bool, temporaryTaken);
+        QFETCH(QString, expected);
+        const QMap<QString, QString> runtimes = {{QStringLiteral("own"), makeFolder(QStringLiteral("run"), 0700)},
+                                                 {QStringLiteral("open"), makeFolder(QStringLiteral("open"), 0777)},
+                                                 {QStringLiteral("long"), makeFolder(longName, 0700)}};
+        if (runtime.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimes.value(runtime)));
+        const QString temporary = makeFolder(QStringLiteral("tmp"), 01777);
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(file("cache")));
+        const QString own = QStringLiteral("valmora-panel-%1").arg(::geteuid());
+        // A folder that others may write to stands for one of another
+        // account, which only root could make.
+        if (temporaryTaken)
+            QVERIFY(!makeFolder(QStringLiteral("tmp/") + own, 0777).isEmpty());
+
+        const QString settings = file("placed.ini");
+        const QString socket = RunningCopy::socketName(settings);
+        const QMap<QString, QString> folders = {{QStringLiteral("runtime"), runtimes.value(QStringLiteral("own"))},
+                                                {QStringLiteral("temporary"), QDir(temporary).filePath(own)},
+                                                {QStringLiteral("cache"), file("cache/valmora-panel")}};
+        QCOMPARE(QFileInfo(socket).path(), folders.value(expected));
+        QVERIFY(QFile::encodeName(socket).size() <= RunningCopyFolder::maxSocketPathBytes);
+        QCOMPARE(fileMode(QFileInfo(socket).path()) & 0077, 0);
+
+        // The program started with these variables serves where the test looks.
+        QProcess *copy = launch(settings);
+        QTRY_VERIFY_WITH_TIMEOUT(answers(settings), startMsec);
+        QCOMPARE(copy->state(), QProcess::Running);
+#endif
+    }
+
+    void withoutSuchAFolderTheProgramRunsAlone()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("Unix systems only: a named pipe has no folder");
+#else
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QString temporary = makeFolder(QStringLiteral("tmp"), 01777);
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        QVERIFY(!makeFolder(QStringLiteral("tmp/valmora-panel-%1").arg(::geteuid()), 0777).isEmpty());
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(makeFolder(longName, 0700)));
+
+        const QString settings = file("alone.ini");
+        QCOMPARE(RunningCopy::socketName(settings), QString());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No folder of this user's alone")));
+        RunningCopy copy(settings);
+        QCOMPARE(copy.start(), RunningCopy::Alone);
+#endif
+    }
+
+    void onlyAnAnswerOfThisAccountCounts()
+    {
+#ifndef Q_OS_WIN
+        QSKIP("Windows only: on Unix systems nobody else can put a socket into the user's folder");
+#else
+        const QString me = WindowsUser::current();
+        QVERIFY2(me.startsWith(QStringLiteral("S-1-")), qPrintable(me));
+        QVERIFY(WindowsUser::sameAccount(me, WindowsUser::ofProcess(quint32(QCoreApplication::applicationPid()))));
+        // Accounts are compared, not texts; nothing that is no SID matches.
+        QVERIFY(WindowsUser::sameAccount(QStringLiteral("SY"), QStringLiteral("S-1-5-18")));
+        QVERIFY(!WindowsUser::sameAccount(me, QStringLiteral("S-1-5-18")));
+        QVERIFY(!WindowsUser::sameAccount(me, QStringLiteral("S-1-5-21-1-2-3-1001")));
+        QVERIFY(!WindowsUser::sameAccount(QString(), QString()));
+        QVERIFY(!WindowsUser::sameAccount(QStringLiteral("nobody"), QStringLiteral("nobody")));
+
+        // The account of a pipe's server, as a later start reads it.
+        QLocalServer server;
+        QVERIFY(server.listen(QStringLiteral("valmora-panel-test-%1").arg(QCoreApplication::applicationPid())));
+        QLocalSocket socket;
+        socket.connectToServer(server.serverName());
+        QVERIFY(socket.waitForConnected(startMsec));
+        QVERIFY(WindowsUser::sameAccount(WindowsUser::ofPipeServer(socket.socketDescriptor()), me));
+#endif
     }
 };
 

@@ -19,6 +19,10 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_WIN
+#include "core/settings/windowsfileaccess.h"
+#endif
+
 class SettingsTest : public QObject
 {
     Q_OBJECT
@@ -359,6 +363,33 @@ private slots:
         }
         QCOMPARE(fileMode(path()), 0600);
         QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
+#endif
+    }
+
+    // On Windows the start and every save set the file's access list; the
+    // user must still read and write it. (Wine keeps no access list: it maps
+    // one onto the Unix mode and reads one back made from that.)
+    void fileStaysTheUsersAcrossStartsAndSaves()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("^Cannot keep the settings file")));
+        store({{QStringLiteral("Servers/kept"), hereCipher().encipherText(QStringLiteral("secret"))}});
+        const auto readableAndWritable = [] {
+            QFile file(path());
+            return file.open(QIODevice::ReadWrite);
+        };
+        {
+            MainWindow window; // a start
+            QVERIFY(readableAndWritable());
+            window.addServer(QStringLiteral("added"), QStringLiteral("key"));
+            QVERIFY(readableAndWritable());
+        }
+        QVERIFY(readableAndWritable());
+        MainWindow again;
+        QCOMPARE(items(selector(again)), QStringList({"added", "kept"}));
+        QCOMPARE(storedKey(QStringLiteral("kept")), QStringLiteral("secret"));
+#ifdef Q_OS_WIN
+        QCOMPARE(WindowsFileAccess::restrictToCurrentUser(path()), QString());
+        QVERIFY(!WindowsFileAccess::restrictToCurrentUser(folder->filePath(QStringLiteral("missing.ini"))).isEmpty());
 #endif
     }
 

@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef Q_OS_WIN
+#include "core/settings/windowsfileaccess.h"
+
+#include <atomic>
+#endif
+
 QString PrivateFile::prepare(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -30,11 +36,27 @@ QString PrivateFile::prepare(const QString &path)
     if (file.isFile() && (file.permissions() & others) && !QFile::setPermissions(path, ownerOnly))
         return QStringLiteral("cannot restrict the permissions of %1").arg(path);
 #else
-    // The user profile's own permissions protect the file here; only the
-    // folder (the per-user one is new for a new user) must exist for the
+    // The access list is set after the save (see restrictExisting()); only
+    // the folder (the per-user one is new for a new user) must exist for the
     // save's lock file. A folder that cannot be made is no privacy problem:
     // the save then fails and says so.
     QDir().mkpath(QFileInfo(path).absolutePath());
 #endif
     return QString();
+}
+
+void PrivateFile::restrictExisting(const QString &path)
+{
+#ifdef Q_OS_WIN
+    if (!QFileInfo(path).isFile())
+        return;
+    const QString problem = WindowsFileAccess::restrictToCurrentUser(path);
+    static std::atomic_bool warned {false};
+    if (!problem.isEmpty() && !warned.exchange(true)) {
+        qWarning("Cannot keep the settings file %s to this user alone, it keeps the access its folder gives: %s",
+                 qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(problem));
+    }
+#else
+    Q_UNUSED(path)
+#endif
 }

@@ -65,5 +65,6 @@ SettingsFile::Outcome SettingsFile::update(const QString &path,
     change(settings, existed && settings.status() == QSettings::NoError);
     settings.sync();
     outcome.failure = describe(settings.status());
+    PrivateFile::restrictExisting(path);
     return outcome;
 }
