@@ -3,10 +3,10 @@
 // game servers (see demoservers.h for their keys).
 
 #include "apihttpsserver.h"
+#include "core/program/terminationsignals.h"
 #include "gameserverprofile.h"
 #include "hostingapi.h"
 #include "selfsignedcertificate.h"
-#include "terminationsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
