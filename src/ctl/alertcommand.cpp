@@ -11,6 +11,9 @@
 #include <csignal>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -55,6 +58,12 @@ QProcess *AlertCommand::makeProcess(const StateChange &alert)
     process->setNativeArguments(QStringLiteral("/d /s /c \"%1\"").arg(command));
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
+    // Without a console of its own (the windowless valmora-ctlw), a shell
+    // would open a console window for every alert.
+    if (!GetConsoleWindow()) {
+        process->setCreateProcessArgumentsModifier(
+            [](QProcess::CreateProcessArguments *arguments) { arguments->flags |= CREATE_NO_WINDOW; });
+    }
 #else
     process->setProgram(QStringLiteral("/bin/sh"));
     process->setArguments({QStringLiteral("-c"), command});
