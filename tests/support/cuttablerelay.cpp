@@ -11,39 +11,37 @@ CuttableRelay::CuttableRelay(quint16 targetPort, QObject *parent)
 
 bool CuttableRelay::listen()
 {
-    return server.listen(QHostAddress::LocalHost, 0);
+    if (!server.listen(QHostAddress::LocalHost, ownPort))
+        return false;
+    ownPort = server.serverPort();
+    return true;
 }
 
 void CuttableRelay::cut()
 {
-    isCut = true;
+    server.close();
     // The pairs are children of the server: everything open is dropped.
     const QList<QTcpSocket *> open = server.findChildren<QTcpSocket *>();
     for (QTcpSocket *socket : open)
         socket->abort();
 }
 
-void CuttableRelay::join()
+bool CuttableRelay::join()
 {
-    isCut = false;
+    return listen();
 }
 
 void CuttableRelay::accept()
 {
     while (QTcpSocket *client = server.nextPendingConnection()) {
-        if (isCut) {
-            ++refusedCount;
-            client->abort();
-            client->deleteLater();
-            continue;
-        }
-        ++passedCount;
         auto *target = new QTcpSocket(&server);
         const auto pass = [](QTcpSocket *from, QTcpSocket *to) {
             connect(from, &QTcpSocket::readyRead, to, [from, to] { to->write(from->readAll()); });
             connect(from, &QTcpSocket::disconnected, to, [to] { to->disconnectFromHost(); });
             connect(from, &QTcpSocket::disconnected, from, &QObject::deleteLater);
         };
+        // Counted before it is passed on.
+        connect(client, &QTcpSocket::readyRead, this, [this, client] { passed += client->bytesAvailable(); });
         pass(client, target);
         pass(target, client);
         connect(target, &QTcpSocket::errorOccurred, client, [client] { client->abort(); });

@@ -6,10 +6,10 @@
 class QTcpSocket;
 
 // Passes TCP connections from a loopback port of its own on to another
-// port, until it is cut: then it drops the connections it carries and
-// closes every new one at once, as a service that cannot be reached. The
-// port stays the same, so a client finds the service again once the relay
-// is joined up again. It counts the connections it passed and refused.
+// port, until it is cut: then it drops the connections it carries and stops
+// listening, so that new ones are refused, as by a service that cannot be
+// reached. Joined again, it listens on the same port. It counts the bytes
+// clients sent through it, by which a test sees a round of queries go by.
 class CuttableRelay : public QObject
 {
     Q_OBJECT
@@ -18,20 +18,18 @@ public:
     explicit CuttableRelay(quint16 targetPort, QObject *parent = nullptr);
 
     bool listen(); // on 127.0.0.1, a free port
-    quint16 port() const { return server.serverPort(); }
+    quint16 port() const { return ownPort; }
 
     void cut();
-    void join();
+    bool join();
 
-    int passed() const { return passedCount; }
-    int refused() const { return refusedCount; }
+    qint64 bytesPassed() const { return passed; }
 
 private:
     void accept();
 
     quint16 targetPort;
+    quint16 ownPort = 0;
     QTcpServer server;
-    bool isCut = false;
-    int passedCount = 0;
-    int refusedCount = 0;
+    qint64 passed = 0;
 };
