@@ -32,7 +32,7 @@ const Command commands[] = {
     {"console", "SERVER WORD...", 2, -1, "send the words as one console command"},
     {"add", "SERVER", 1, 1, "store a server; its API key from standard input"},
     {"remove", "SERVER", 1, 1, "remove a stored server"},
-    {"watch", "[OPTIONS] [SERVER...]", 0, -1, "alert when a server stops, starts or goes silent"},
+    {"watch", "[SERVER...]", 0, -1, "alert when a server stops, starts or goes silent"},
 };
 
 const Command *findCommand(const QString &name)
