@@ -14,9 +14,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 #include <functional>
@@ -28,9 +29,11 @@ constexpr int serverCount = 200;
 constexpr int intervalSeconds = 5;
 constexpr double memoryTargetMiB = 1.0;
 constexpr double cpuTargetPercent = 0.1;
-// Between two rounds: from a moment after one ends to well before the next.
+// Between two rounds: from a moment after one ends to a moment before the
+// next is due; a shorter stretch is not measured.
 constexpr int quietStartMsec = 300;
-constexpr int quietLengthMsec = 2500;
+constexpr int quietEndMsec = 300;
+constexpr int shortestQuietMsec = 1000;
 
 // A field of /proc/PID/status in KiB, such as "VmRSS:"; -1 if unknown.
 qint64 statusKiB(qint64 pid, const QByteArray &field)
@@ -45,7 +48,8 @@ qint64 statusKiB(qint64 pid, const QByteArray &field)
     return -1;
 }
 
-// User plus system time of all the process's threads, in seconds.
+// User plus system time of all the process's threads, in seconds, from
+// the clock ticks of /proc/PID/stat.
 double cpuSeconds(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -56,6 +60,21 @@ double cpuSeconds(qint64 pid)
     const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
     // utime and stime are the 14th and 15th fields, the 12th and 13th here.
     return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Time on a CPU of the process's threads alive now, in seconds, to the
+// nanosecond (the first field of each thread's /proc/PID/task/TID/schedstat).
+double runSeconds(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    qint64 nanoseconds = 0;
+    const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &thread : threads) {
+        QFile schedstat(tasks.filePath(thread + QStringLiteral("/schedstat")));
+        if (schedstat.open(QIODevice::ReadOnly))
+            nanoseconds += schedstat.readAll().split(' ').value(0).toLongLong();
+    }
+    return double(nanoseconds) / 1e9;
 }
 
 // Lines written to a file so far, read as it grows.
@@ -88,18 +107,26 @@ private:
     int failed = 0;
 };
 
-// Runs the event loop (the relay lives in it) until `done` or the time is up.
+// Runs the event loop (the relay lives in it, and passes bytes on as soon
+// as they come) until `done` or the time is up.
 bool waitUntil(const std::function<bool()> &done, int msec)
 {
+    if (done())
+        return true;
     QElapsedTimer timer;
     timer.start();
-    while (!done()) {
-        if (timer.elapsed() > msec)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(10);
+    bool reached = false;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        reached = done();
+        if (reached || timer.elapsed() > msec)
+            loop.quit();
+    });
+    look.start();
+    loop.exec();
+    return reached;
 }
 
 void idle(int msec)
@@ -162,8 +189,15 @@ void runWatchBench(const BenchContext &context, int rounds, ResultTable &table)
     double quietSeconds = 0;
     int quietWindows = 0;
     bool finished = true;
+    QElapsedTimer clock;
+    clock.start();
     for (int round = 1; round <= rounds; ++round) {
         std::fprintf(stderr, "\rwatch: round %d of %d", round, rounds);
+        if (!waitUntil([&] { return requests.count() > (round - 1) * serverCount; }, 60000)) {
+            finished = false;
+            break;
+        }
+        const qint64 started = clock.elapsed();
         if (!waitUntil([&] { return requests.count() >= round * serverCount; }, 60000)) {
             finished = false;
             break;
@@ -174,19 +208,22 @@ void runWatchBench(const BenchContext &context, int rounds, ResultTable &table)
             rssAfterTenth = statusKiB(pid, "VmRSS:");
         if (round == rounds)
             break;
-        // The CPU used between this round and the next; a window into which
-        // a round reached does not count.
+        // The CPU used between this round and the next: from a moment after
+        // this one ends to a moment before the next is due. A window that a
+        // round reached into does not count.
         idle(quietStartMsec);
+        const qint64 length = started + intervalSeconds * 1000 - quietEndMsec - clock.elapsed();
+        if (length < shortestQuietMsec)
+            continue;
         const int before = requests.count();
-        const double cpuBefore = cpuSeconds(pid);
+        const double cpuBefore = runSeconds(pid);
         QElapsedTimer window;
         window.start();
-        idle(quietLengthMsec);
-        const double cpuAfter = cpuSeconds(pid);
-        const qint64 length = window.elapsed();
+        idle(int(length));
+        const double cpuAfter = runSeconds(pid);
         if (requests.count() == before) {
             quietCpu += cpuAfter - cpuBefore;
-            quietSeconds += double(length) / 1000;
+            quietSeconds += double(window.elapsed()) / 1000;
             ++quietWindows;
         }
     }
@@ -225,9 +262,9 @@ void runWatchBench(const BenchContext &context, int rounds, ResultTable &table)
     const double quietPercent = quietSeconds > 0 ? 100 * quietCpu / quietSeconds : -1;
     table.add(
         {QStringLiteral("watch"),
-         QStringLiteral("CPU between rounds (%1 windows of %2 s)").arg(quietWindows).arg(quietLengthMsec / 1000.0),
+         QStringLiteral("CPU between rounds (%1 of %2 gaps)").arg(quietWindows).arg(rounds - 1),
          QStringLiteral("%1 % (%2 ms in %3 s)")
-             .arg(R::number(quietPercent, 4), R::number(quietCpu * 1000, 0), R::number(quietSeconds, 1)),
+             .arg(QString::number(quietPercent, 'g', 2), R::number(quietCpu * 1000, 2), R::number(quietSeconds, 1)),
          QString(), QString(), QStringLiteral("< %1 %").arg(cpuTargetPercent),
          R::verdict(quietWindows > 0 && quietPercent < cpuTargetPercent)});
     table.add({QStringLiteral("watch"), QStringLiteral("CPU in all, per round; lines printed; exit code on SIGTERM"),
@@ -236,8 +273,10 @@ void runWatchBench(const BenchContext &context, int rounds, ResultTable &table)
                R::verdict(exitCode == 0 && lines == serverCount)});
     table.addNote(QStringLiteral("watch: valmora-ctl watch --interval %1 of %2 servers against the stand-in service "
                                  "(--more-servers), through a TCP relay that counts connections; resident memory "
-                                 "from /proc/PID/status, CPU time from /proc/PID/stat (clock ticks of %3 ms); "
-                                 "no state changes, so the only lines are the %2 first states")
+                                 "from /proc/PID/status; CPU between rounds from the threads' "
+                                 "/proc/PID/task/TID/schedstat (nanoseconds), in all from /proc/PID/stat "
+                                 "(clock ticks of %3 ms); no state changes, so the only lines are the %2 first "
+                                 "states")
                       .arg(intervalSeconds)
                       .arg(serverCount)
                       .arg(1000 / sysconf(_SC_CLK_TCK)));
