@@ -69,7 +69,8 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/windows-cpack-options.
 # The installed folder goes on the system's search path, so that
 # valmora-ctl is found from any console (packaging/windows/path.nsh; CPack's
 # own PATH option would add a bin folder, and may cut a long PATH short).
-set(CPACK_NSIS_DEFINES "Target amd64-unicode\n!include \"${VALMORA_WINDOWS_PACKAGING}/path.nsh\"")
+# (NSIS takes single quotes too; double ones do not survive CPack's escaping.)
+set(CPACK_NSIS_DEFINES "Target amd64-unicode\n!include '${VALMORA_WINDOWS_PACKAGING}/path.nsh'")
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Call ValmoraAddToPath")
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.ValmoraRemoveFromPath")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
