@@ -1,16 +1,13 @@
 #include "alertcommand.h"
 
 #include "ctl/alerttext.h"
+#include "ctl/commandtree.h"
 #include "ctl/console.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTimer>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <unistd.h>
-#endif
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -31,7 +28,7 @@ AlertCommand::~AlertCommand()
 {
     for (QProcess *process : qAsConst(running)) {
         process->disconnect(this);
-        end(process);
+        CommandTree::end(process);
     }
 }
 
@@ -68,13 +65,8 @@ QProcess *AlertCommand::makeProcess(const StateChange &alert)
     process->setProgram(QStringLiteral("/bin/sh"));
     process->setArguments({QStringLiteral("-c"), command});
     process->setProcessChannelMode(QProcess::ForwardedChannels);
-    // A group of its own, so that ending the command ends what it started;
-    // its standard output joins its standard error.
-    process->setChildProcessModifier([] {
-        ::setpgid(0, 0);
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    });
 #endif
+    CommandTree::prepare(process);
     return process;
 }
 
@@ -90,7 +82,7 @@ void AlertCommand::startNext()
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, this, [this, process, server] {
             process->disconnect(this);
-            end(process);
+            CommandTree::end(process);
             finished(process, server, QStringLiteral("не закончилась за %1 с и прервана").arg(longestRunMsec / 1000));
         });
         connect(process, &QProcess::finished, this, [this, process, server](int exitCode, QProcess::ExitStatus status) {
@@ -106,6 +98,7 @@ void AlertCommand::startNext()
                 finished(process, server, QStringLiteral("не запустилась: %1").arg(process->errorString()));
         });
         process->start();
+        CommandTree::adopt(process);
         deadline->start(longestRunMsec);
     }
 }
@@ -116,17 +109,8 @@ void AlertCommand::finished(QProcess *process, const QString &server, const QStr
         return;
     if (!failure.isEmpty())
         Console::printError(QStringLiteral("команда --exec для сервера «%1» %2").arg(server, failure));
+    CommandTree::release(process);
     process->disconnect(this);
     process->deleteLater();
     startNext();
-}
-
-void AlertCommand::end(QProcess *process)
-{
-#ifdef Q_OS_UNIX
-    if (process->processId() > 0)
-        ::kill(-pid_t(process->processId()), SIGKILL);
-#endif
-    process->kill();
-    process->waitForFinished(1000);
 }

@@ -14,7 +14,8 @@ class QProcess;
 // environment variables, never in the command's text, so that nothing a
 // server's name or a reply holds can become part of a command. Commands run
 // beside the rounds, a few at a time (the rest wait their turn); one still
-// running after 60 s is ended. A failure is one line on standard error.
+// running after 60 s is ended, with whatever it started. A failure is one
+// line on standard error.
 // The command's own output goes to standard error, so that standard output
 // keeps only the watch's lines.
 class AlertCommand : public QObject
@@ -32,7 +33,6 @@ private:
     void startNext();
     void finished(QProcess *process, const QString &server, const QString &failure);
     QProcess *makeProcess(const StateChange &alert);
-    static void end(QProcess *process);
 
     QString command;
     QQueue<StateChange> waiting;
