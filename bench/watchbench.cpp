@@ -212,7 +212,7 @@ void runWatchBench(const BenchContext &context, int rounds, ResultTable &table)
         // this one ends to a moment before the next is due. A window that a
         // round reached into does not count.
         idle(quietStartMsec);
-        const qint64 length = started + intervalSeconds * 1000 - quietEndMsec - clock.elapsed();
+        const qint64 length = started + qint64(intervalSeconds) * 1000 - quietEndMsec - clock.elapsed();
         if (length < shortestQuietMsec)
             continue;
         const int before = requests.count();
