@@ -16,8 +16,9 @@ class QProcess;
 // beside the rounds, a few at a time (the rest wait their turn); one still
 // running after 60 s is ended, with whatever it started. A failure is one
 // line on standard error.
-// The command's own output goes to standard error, so that standard output
-// keeps only the watch's lines.
+// The command's own errors go to standard error, and so does its output
+// on Unix (on Windows that is dropped), so that standard output keeps only
+// the watch's lines.
 class AlertCommand : public QObject
 {
     Q_OBJECT
