@@ -42,3 +42,8 @@ void runCtlBench(const BenchContext &context, const ServiceProcess &service, int
 // service of its own whose players come and go quickly; what the process
 // holds on to after a warm-up and at the end.
 void runSoakBench(const BenchContext &context, int updates, ResultTable &table);
+
+// valmora-ctl watch of 200 servers for `rounds` rounds at the shortest
+// interval, against a service of its own: its memory after the first round
+// and at the end, its TLS handshakes, and its CPU time between rounds.
+void runWatchBench(const BenchContext &context, int rounds, ResultTable &table);

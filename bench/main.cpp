@@ -1,9 +1,10 @@
 // Runs the benchmarks and prints one table: start-up, reply handling,
-// network and idle, each beside a baseline measured in the same run, and
-// the soak, a long run of the window against its state after a warm-up.
+// network and idle, each beside a baseline measured in the same run, the
+// soak, a long run of the window against its state after a warm-up, and
+// the same for a long valmora-ctl watch.
 //
 //   valmora-bench [--runs N] [--ctl-runs N] [--idle-seconds N] [--soak-updates N]
-//                 [--only startup,reply,network,ctl,idle,soak]
+//                 [--watch-rounds N] [--only startup,reply,network,ctl,idle,soak,watch]
 
 #include "benches.h"
 #include "resulttable.h"
@@ -70,17 +71,22 @@ int main(int argc, char *argv[])
     const QCommandLineOption soakUpdates(QStringLiteral("soak-updates"),
                                          QStringLiteral("Full updates of the soak, at least 201 (default 10000)."),
                                          QStringLiteral("N"), QStringLiteral("10000"));
+    const QCommandLineOption watchRounds(QStringLiteral("watch-rounds"),
+                                         QStringLiteral("Rounds of the watch of 200 servers, every 5 s, at least 2 "
+                                                        "(default 50)."),
+                                         QStringLiteral("N"), QStringLiteral("50"));
     const QCommandLineOption only(
         QStringLiteral("only"),
-        QStringLiteral("Comma-separated benchmarks to run: startup, reply, network, ctl, idle, soak."),
-        QStringLiteral("LIST"), QStringLiteral("startup,reply,network,ctl,idle,soak"));
-    parser.addOptions({runs, ctlRuns, idleSeconds, soakUpdates, only});
+        QStringLiteral("Comma-separated benchmarks to run: startup, reply, network, ctl, idle, soak, watch."),
+        QStringLiteral("LIST"), QStringLiteral("startup,reply,network,ctl,idle,soak,watch"));
+    parser.addOptions({runs, ctlRuns, idleSeconds, soakUpdates, watchRounds, only});
     parser.process(app);
     const QStringList chosen = parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts);
     const int runCount = qMax(1, parser.value(runs).toInt());
     const int ctlRunCount = qMax(1, parser.value(ctlRuns).toInt());
     const int idleLength = qMax(1, parser.value(idleSeconds).toInt());
     const int soakLength = parser.value(soakUpdates).toInt();
+    const int watchLength = qMax(2, parser.value(watchRounds).toInt());
 
     QTemporaryDir work;
     if (!work.isValid()) {
@@ -129,6 +135,10 @@ int main(int argc, char *argv[])
     service.stop();
     if (chosen.contains(QLatin1String("soak"))) {
         runSoakBench(context, soakLength, table);
+    }
+    if (chosen.contains(QLatin1String("watch"))) {
+        std::fprintf(stderr, "watch: %d rounds of 5 s...\n", watchLength);
+        runWatchBench(context, watchLength, table);
     }
 
     std::printf("%s\n\n%s", qPrintable(machine), qPrintable(table.toText()));

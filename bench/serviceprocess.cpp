@@ -27,9 +27,10 @@ QString ServiceProcess::start(const QStringList &extraArguments)
     const QString portFile = directory.filePath(QStringLiteral("port"));
     QFile::remove(portFile);
 
-    // The service logs a line per request to standard error; not wanted here.
+    // The service logs a line per request to standard error, wanted only
+    // where a log file is named.
     m_process.setStandardOutputFile(QProcess::nullDevice());
-    m_process.setStandardErrorFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(m_logFile.isEmpty() ? QProcess::nullDevice() : m_logFile);
     const QStringList arguments {QStringLiteral("--generate-cert"),  directory.filePath(QStringLiteral("tls")),
                                  QStringLiteral("--port"),           QStringLiteral("0"),
                                  QStringLiteral("--port-file"),      portFile,

@@ -20,6 +20,9 @@ public:
     // Starts it and waits until it listens, with `extraArguments` added to
     // its command line. Returns an error text, empty on success.
     QString start(const QStringList &extraArguments = {});
+    // Where the service's log goes, one line per request; nowhere unless set
+    // before start().
+    void setLogFile(const QString &path) { m_logFile = path; }
     void stop();
 
     QString host() const; // "127.0.0.1:port"
@@ -29,6 +32,7 @@ public:
 private:
     QString m_executable;
     QString m_directory;
+    QString m_logFile;
     QProcess m_process;
     quint16 m_port = 0;
 };

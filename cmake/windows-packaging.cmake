@@ -4,7 +4,8 @@
 #   valmora-panel-<version>-win64-setup.exe  an installer (NSIS) for all users
 #
 # Installed folder, both alike:
-#   valmora-panel.exe (valmora-ctl.exe where that program is built)
+#   valmora-panel.exe (valmora-ctl.exe and its windowless twin valmora-ctlw.exe
+#   where that program is built)
 #   the DLLs they load: Qt's, the MinGW-w64 runtime's (cmake/windows-deploy.cmake)
 #   platforms/qwindows.dll, styles/qwindowsvistastyle.dll, tls/qopensslbackend.dll
 #   libssl-3-x64.dll, libcrypto-3-x64.dll (loaded by the TLS plugin)
@@ -14,7 +15,7 @@ set(VALMORA_WINDOWS_PACKAGING ${PROJECT_SOURCE_DIR}/packaging/windows)
 
 install(TARGETS valmora-panel RUNTIME DESTINATION .)
 if(TARGET valmora-ctl)
-    install(TARGETS valmora-ctl RUNTIME DESTINATION .)
+    install(TARGETS valmora-ctl valmora-ctlw RUNTIME DESTINATION .)
 endif()
 
 # Plugins are loaded at run time, so no import table names them: the window
@@ -65,7 +66,13 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/windows-cpack-options.
 # user's setting.ini is in the profile (the installed folder is closed to
 # users), which neither the uninstaller nor an upgrade touches: they remove
 # only the files installed.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+# The installed folder goes on the system's search path, so that
+# valmora-ctl is found from any console (packaging/windows/path.nsh; CPack's
+# own PATH option would add a bin folder, and may cut a long PATH short).
+# (NSIS takes single quotes too; double ones do not survive CPack's escaping.)
+set(CPACK_NSIS_DEFINES "Target amd64-unicode\n!include '${VALMORA_WINDOWS_PACKAGING}/path.nsh'")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Call ValmoraAddToPath")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.ValmoraRemoveFromPath")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "Valmora Server Control")
 set(CPACK_NSIS_DISPLAY_NAME "Valmora Server Control ${PROJECT_VERSION}")

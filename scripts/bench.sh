@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds what the benchmarks need and prints their table; about 5 minutes,
-# most of it spent on the idle window and the soak. Options go to the
-# benchmark program: --runs N, --ctl-runs N, --idle-seconds N, --soak-updates N,
-# --only startup,reply,network,ctl,idle,soak.
+# Builds what the benchmarks need and prints their table; about 10 minutes,
+# most of it spent on the idle window, the soak and the watch. Options go to
+# the benchmark program: --runs N, --ctl-runs N, --idle-seconds N,
+# --soak-updates N, --watch-rounds N,
+# --only startup,reply,network,ctl,idle,soak,watch.
 # Builds into build/ unless VALMORA_BUILD_DIR names another folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -11,10 +11,11 @@
 #      and windows-wine-screen.png);
 #   4. installs the installer silently as an unprivileged user in a Wine
 #      folder of that user's own, checks the installed files, Start-menu
-#      entry and Uninstall key, makes the installed folder read-only and
+#      entry, Uninstall key and the folder on PATH (valmora-ctl found by its
+#      name), makes the installed folder read-only and
 #      starts the program, which must keep its setting.ini in the user's
 #      profile; installs again over it (an upgrade) and uninstalls: the
-#      profile's setting.ini must stay.
+#      profile's setting.ini must stay, and PATH must lose the folder.
 # Prints the time each stage took. Nothing outside build/, build-windows/
 # and a temporary folder is changed, apart from installing Debian packages.
 set -euo pipefail
@@ -98,8 +99,9 @@ $name/tls/
 $name/tls/qopensslbackend.dll
 $name/valmora-panel.exe
 $name/ПРОЧТИ.txt"
-    # The command-line tool is shipped where it is built.
+    # The command-line tool and its windowless twin are shipped where they are built.
     [ ! -f "$build/valmora-ctl.exe" ] || files=$(printf '%s\n%s' "$files" "$name/valmora-ctl.exe")
+    [ ! -f "$build/valmora-ctlw.exe" ] || files=$(printf '%s\n%s' "$files" "$name/valmora-ctlw.exe")
     LC_ALL=C sort <<<"$files"
 }
 
@@ -125,7 +127,7 @@ stage_windows_build() {
 
 # Each test that needs the service gets one as it would start it itself:
 # the end-to-end test's (and the others', which do not use it), then
-# valmora-ctl's.
+# valmora-ctl's, then its watch's (servers that start at once).
 stage_tests() {
     # The Wine folder the tests' CTest settings name, made afresh.
     local prefix=$build/wine status=0
@@ -135,12 +137,18 @@ stage_tests() {
     WINEPREFIX=$prefix wine_prepare
     start_service "$tmp/service-tests" --start-delay-ms 2000 --seed 7
     VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
-        ctest --test-dir "$build" --output-on-failure -E '^tst_ctl$' || status=$?
+        ctest --test-dir "$build" --output-on-failure -E '^tst_(ctl|watch)$' || status=$?
     stop_service
     if ctest --test-dir "$build" -N -R '^tst_ctl$' | grep -q 'Total Tests: 1'; then
         start_service "$tmp/service-ctl" --start-delay-ms 4000
         VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
             ctest --test-dir "$build" --output-on-failure -R '^tst_ctl$' || status=$?
+        stop_service
+    fi
+    if ctest --test-dir "$build" -N -R '^tst_watch$' | grep -q 'Total Tests: 1'; then
+        start_service "$tmp/service-watch" --start-delay-ms 0
+        VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
+            ctest --test-dir "$build" --output-on-failure -R '^tst_watch$' || status=$?
         stop_service
     fi
     [ "$status" -eq 0 ] || fail "tests under Wine failed"
@@ -172,6 +180,12 @@ stage_executables() {
             fail "valmora-ctl.exe is not a console program: $(subsystem "$portable/valmora-ctl.exe")"
         wrestool -l "$portable/valmora-ctl.exe" | grep -q "type=version" ||
             fail "valmora-ctl.exe has no version record"
+    fi
+    if [ -f "$portable/valmora-ctlw.exe" ]; then
+        [ "$(subsystem "$portable/valmora-ctlw.exe")" = "(Windows GUI)" ] ||
+            fail "valmora-ctlw.exe is not a windowless program: $(subsystem "$portable/valmora-ctlw.exe")"
+        wrestool -l "$portable/valmora-ctlw.exe" | grep -q "type=version" ||
+            fail "valmora-ctlw.exe has no version record"
     fi
     resources=$(wrestool -l "$portable/valmora-panel.exe")
     grep -q "type=group_icon" <<<"$resources" && grep -q "name='IDI_ICON1'" <<<"$resources" ||
@@ -243,6 +257,9 @@ program='C:\Program Files\Valmora Server Control\valmora-panel.exe'
 profile_file="$user_prefix/drive_c/users/nobody/AppData/Local/valmora-panel/setting.ini"
 start_menu="$user_prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Valmora Server Control"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\valmora-panel'
+environment_key='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+# The system's search path, as the registry holds it.
+system_path() { as_user wine reg query "$environment_key" /v Path 2>/dev/null | tr -d '\r' | grep -i 'Path'; }
 as_user() {
     (cd "$user_home" && setpriv --reuid=65534 --regid=65534 --clear-groups \
         env -i HOME="$user_home" USER=nobody LOGNAME=nobody PATH=/usr/bin:/bin LC_ALL=C.UTF-8 \
@@ -281,6 +298,15 @@ stage_installer() {
     grep -Eq "DisplayVersion[[:space:]]+REG_SZ[[:space:]]+$version\$" <<<"$registry" ||
         fail "the Uninstall key does not carry DisplayVersion $version"
     grep -q 'UninstallString' <<<"$registry" || fail "the Uninstall key has no UninstallString"
+
+    # The installed folder is on the system's search path: valmora-ctl is
+    # found by its name from any folder.
+    system_path | grep -qiF 'C:\Program Files\Valmora Server Control' ||
+        fail "the installer did not put its folder on PATH: $(system_path)"
+    local found
+    found=$(as_user wine cmd /c 'cd /d C:\ && valmora-ctl --version' 2>/dev/null | tr -d '\r')
+    echo "valmora-ctl found on PATH: $found"
+    grep -q '^valmora-ctl [0-9]' <<<"$found" || fail "valmora-ctl is not found on PATH: '$found'"
 }
 
 # The file in use that a program's --help names.
@@ -327,6 +353,8 @@ stage_upgrade_and_uninstall() {
     install_silently
     [ -f "$installed/valmora-panel.exe" ] || fail "installing over the installed copy left no program"
     [ -f "$profile_file" ] || fail "installing over the installed copy removed the profile's setting.ini"
+    [ "$(system_path | grep -oiF 'Valmora Server Control' | wc -l)" -eq 1 ] ||
+        fail "after the upgrade PATH does not hold the folder once: $(system_path)"
     as_user wine 'C:\Program Files\Valmora Server Control\Uninstall.exe' /S
     user_wait
     [ ! -e "$installed/valmora-panel.exe" ] || fail "the uninstaller left the program"
@@ -335,6 +363,7 @@ stage_upgrade_and_uninstall() {
         fail "the uninstaller left the Uninstall key"
     fi
     [ -f "$profile_file" ] || fail "the uninstaller removed the profile's setting.ini"
+    ! system_path | grep -qiF 'Valmora Server Control' || fail "the uninstaller left its folder on PATH: $(system_path)"
 }
 
 # stage <title> <function>: runs one stage and says how long it took.

@@ -10,6 +10,7 @@
 #include "ctl/secretinput.h"
 #include "ctl/serverstore.h"
 #include "ctl/serviceclient.h"
+#include "ctl/watchcommand.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -159,5 +160,7 @@ int runCommand(const CtlRequest &request)
         return add(store, request.arguments.constFirst(), request.json);
     if (request.command == QLatin1String("remove"))
         return remove(store, request.arguments.constFirst(), request.json);
+    if (request.command == QLatin1String("watch"))
+        return runWatch(request, store);
     return query(store, request);
 }

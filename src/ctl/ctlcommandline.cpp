@@ -2,6 +2,7 @@
 
 #include "core/program/commonoptions.h"
 #include "core/settings/settingsfile.h"
+#include "ctl/watchcommandline.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -31,6 +32,7 @@ const Command commands[] = {
     {"console", "SERVER WORD...", 2, -1, "send the words as one console command"},
     {"add", "SERVER", 1, 1, "store a server; its API key from standard input"},
     {"remove", "SERVER", 1, 1, "remove a stored server"},
+    {"watch", "[SERVER...]", 0, -1, "alert when a server stops, starts or goes silent"},
 };
 
 const Command *findCommand(const QString &name)
@@ -46,11 +48,13 @@ QString description()
 {
     QString text = QStringLiteral("Queries and controls game servers rented from the Valmora hosting service,\n"
                                   "with the servers and API keys that valmora-panel keeps. The options stand\n"
-                                  "before the command.\n\nCommands:\n");
+                                  "before the command; only watch has options of its own, after it.\n\n"
+                                  "Commands:\n");
     for (const Command &command : commands) {
         const QString usage = QString::fromLatin1(command.name) + QLatin1Char(' ') + QLatin1String(command.arguments);
         text += QStringLiteral("  %1 %2\n").arg(usage, -26).arg(QLatin1String(command.what));
     }
+    text += watchHelp();
     text += QStringLiteral("\nWith --json the service's reply is printed as received, and list prints\n"
                            "[{\"name\": ..., \"key\": true|false}].\n\nExit status:\n"
                            "  0  done; for status: the server runs\n"
@@ -60,7 +64,7 @@ QString description()
                            "     answer in time, or answered with an HTTP status of 400 or more, with an\n"
                            "     error, or with no JSON object\n"
                            "  4  no such server, its API key cannot be read, or the settings file cannot\n"
-                           "     be read or written\n");
+                           "     be read or written; for watch also: no server to watch\n");
     return text;
 }
 
@@ -173,6 +177,11 @@ void CtlCommandLine::check(const QStringList &positional)
             ? QStringLiteral("название сервера не может быть пустым")
             : QStringLiteral("название сервера не может содержать символы «/» и «\\»");
         return;
+    }
+    if (qstrcmp(command->name, "watch") == 0) {
+        problem = readWatchArguments(arguments, &wanted.watch);
+        if (!problem.isEmpty())
+            return;
     }
     result = Outcome::Run;
     wanted.command = positional.constFirst();

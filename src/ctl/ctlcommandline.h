@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ctl/watchcommandline.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,12 +13,14 @@ struct CtlRequest
     QString settingsFile; // made absolute; empty: the usual place
     bool json = false;
     int timeoutMsec = 30000;
+    WatchRequest watch; // for the command watch
 };
 
 // valmora-ctl's command line: [--settings FILE] [--json] [--timeout SECONDS]
 // COMMAND [ARGUMENTS], --help and --version. The options stand before the
 // command; everything after it belongs to the command, so that a console
-// command may hold words that start with a dash. Every mistake is found
+// command may hold words that start with a dash (watch reads its own
+// options there). Every mistake is found
 // here, before anything is read or sent.
 class CtlCommandLine
 {

@@ -30,6 +30,8 @@ public:
     // In the window's order: by name.
     QList<Server> servers() const;
     Lookup key(const QString &name, QString *apiKey) const;
+    // Name -> the enciphered key as stored, as the file held them when read.
+    const QMap<QString, QString> &storedRecords() const { return records; }
 
     // The [Main] host and cacert entries, as the window applies them.
     const ApiEndpoint &endpoint() const { return api; }

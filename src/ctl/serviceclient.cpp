@@ -1,10 +1,8 @@
 #include "serviceclient.h"
 
 #include "core/api/queuedhttp.h"
-#include "core/api/replyreader.h"
 
 #include <QEventLoop>
-#include <QJsonDocument>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -24,13 +22,13 @@ ServiceClient::Reply ServiceClient::get(const QByteArray &path) const
     // tried alone first: whatever they accept, the whole set accepts too.
     // Only a refused handshake, before which no request goes out, is tried
     // again with the whole set.
-    const Exchange own = send(path, endpoint.caCertificates);
+    const HttpExchange own = send(path, endpoint.caCertificates);
     if (own.error != QNetworkReply::SslHandshakeFailedError)
         return read(own);
     return read(send(path, QSslConfiguration::systemCaCertificates() + endpoint.caCertificates));
 }
 
-ServiceClient::Exchange ServiceClient::send(const QByteArray &path, const QList<QSslCertificate> &authorities) const
+HttpExchange ServiceClient::send(const QByteArray &path, const QList<QSslCertificate> &authorities) const
 {
     QueuedHttp http;
     http.setTransferTimeout(timeoutMsec);
@@ -45,49 +43,19 @@ ServiceClient::Exchange ServiceClient::send(const QByteArray &path, const QList<
     http.setHost(endpoint.host, QueuedHttp::ConnectionModeHttps, endpoint.port);
     const int id = http.get(path);
 
-    Exchange exchange;
+    HttpExchange exchange;
     QEventLoop loop;
     QObject::connect(&http, &QueuedHttp::requestFinished, &loop, [&](int finished, bool failed) {
         if (finished != id)
             return;
-        exchange.failed = failed;
-        exchange.error = http.error();
-        exchange.errorString = http.errorString();
-        exchange.statusCode = http.statusCode();
-        exchange.body = http.readAll();
+        exchange = HttpExchange::take(http, failed);
         loop.quit();
     });
     loop.exec();
     return exchange;
 }
 
-ServiceClient::Reply ServiceClient::read(const Exchange &exchange) const
+ServiceClient::Reply ServiceClient::read(const HttpExchange &exchange) const
 {
-    Reply reply;
-    const QString service = QStringLiteral("%1:%2").arg(endpoint.host).arg(endpoint.port);
-    if (exchange.error == QNetworkReply::TimeoutError) {
-        reply.failure = QStringLiteral("служба %1 не ответила за %2 с").arg(service).arg(timeoutMsec / 1000.0);
-    } else if (exchange.error == QNetworkReply::SslHandshakeFailedError) {
-        reply.failure
-            = QStringLiteral("служба %1 не прошла проверку сертификата: %2").arg(service, exchange.errorString);
-    } else if (exchange.failed) {
-        reply.failure = QStringLiteral("не удалось связаться со службой %1: %2").arg(service, exchange.errorString);
-    } else if (exchange.statusCode >= 400) {
-        reply.failure = QStringLiteral("служба ответила с кодом HTTP %1").arg(exchange.statusCode);
-    }
-    if (!reply.failure.isEmpty())
-        return reply;
-
-    reply.body = exchange.body;
-    if (!QJsonDocument::fromJson(reply.body).isObject()) {
-        reply.failure = QStringLiteral("служба ответила не объектом JSON");
-        return reply;
-    }
-    ReplyReader::parse(reply.body, &reply.object);
-    if (ReplyReader::text(reply.object.value(QStringLiteral("result"))) == QLatin1String("error")) {
-        const QString message = ReplyReader::text(reply.object.value(QStringLiteral("message")));
-        const QString error = ReplyReader::text(reply.object.value(QStringLiteral("error")));
-        reply.failure = QStringLiteral("служба отказала: %1 (%2)").arg(message, error);
-    }
-    return reply;
+    return ServiceReply::read(exchange, QStringLiteral("%1:%2").arg(endpoint.host).arg(endpoint.port), timeoutMsec);
 }

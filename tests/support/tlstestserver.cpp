@@ -106,6 +106,16 @@ QList<QByteArray> TlsTestServer::targets() const
     return result;
 }
 
+QList<QByteArray> TlsTestServer::bodies() const
+{
+    return m_bodies;
+}
+
+QList<QByteArray> TlsTestServer::contentTypes() const
+{
+    return m_contentTypes;
+}
+
 int TlsTestServer::connectionCount() const
 {
     return m_connections;
@@ -152,6 +162,8 @@ void TlsTestServer::serve(QSslSocket *socket)
         const qsizetype bodyLength = headerValue(headerLines, "Content-Length").toLongLong();
         if (buffer.size() < headerEnd + 4 + bodyLength)
             return;
+        m_bodies.append(buffer.mid(headerEnd + 4, bodyLength));
+        m_contentTypes.append(headerValue(headerLines, "Content-Type"));
         buffer.remove(0, headerEnd + 4 + bodyLength);
 
         const QByteArray requestLine = lines.value(0).trimmed();

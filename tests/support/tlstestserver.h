@@ -46,6 +46,8 @@ public:
 
     QList<QByteArray> requestLines() const; // e.g. "GET /x?y=1 HTTP/1.1"
     QList<QByteArray> targets() const;
+    QList<QByteArray> bodies() const; // of every request, in order; empty for a GET
+    QList<QByteArray> contentTypes() const; // the Content-Type header of every request
     int connectionCount() const; // TCP connections accepted
     int handshakeCount() const; // TLS handshakes completed
 
@@ -61,6 +63,8 @@ private:
     QHash<QSslSocket *, QByteArray> m_buffers;
     QList<QSslSocket *> m_silenced;
     QList<QByteArray> m_requestLines;
+    QList<QByteArray> m_bodies;
+    QList<QByteArray> m_contentTypes;
     int m_connections = 0;
     int m_handshakes = 0;
 };

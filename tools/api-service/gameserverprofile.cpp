@@ -1,6 +1,7 @@
 #include "gameserverprofile.h"
 
 #include "demoservers.h"
+#include "moreservers.h"
 
 QList<GameServerProfile> demoServerProfiles()
 {
@@ -47,4 +48,26 @@ QList<GameServerProfile> demoServerProfiles()
     privateClub.initialPower = GameServerProfile::InitialPower::Running;
 
     return {northFort, harborNight, privateClub};
+}
+
+QList<GameServerProfile> moreServerProfiles(int count)
+{
+    QList<GameServerProfile> profiles;
+    for (int number = 1; number <= count; ++number) {
+        GameServerProfile profile;
+        profile.name = MoreServers::name(number);
+        profile.apiKey = MoreServers::apiKey(number);
+        profile.address = QStringLiteral("198.51.100.%1").arg(number % 250 + 1);
+        profile.port = 27000 + number;
+        profile.maps = {QStringLiteral("arena"), QStringLiteral("depot")};
+        profile.playerSlots = 12;
+        profile.typicalPlayers = 5;
+        profile.memoryQuotaMb = 1024;
+        profile.diskQuotaMb = 4096;
+        profile.diskUsedMb = 1024;
+        profile.initialPower
+            = number % 2 == 1 ? GameServerProfile::InitialPower::Running : GameServerProfile::InitialPower::Off;
+        profiles.append(profile);
+    }
+    return profiles;
 }

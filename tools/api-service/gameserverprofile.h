@@ -25,3 +25,6 @@ struct GameServerProfile
 
 // The three servers of the demo, with the keys and names of demoservers.h.
 QList<GameServerProfile> demoServerProfiles();
+
+// `count` servers more (moreservers.h), every second one running.
+QList<GameServerProfile> moreServerProfiles(int count);

@@ -3,10 +3,11 @@
 // game servers (see demoservers.h for their keys).
 
 #include "apihttpsserver.h"
+#include "core/program/terminationsignals.h"
 #include "gameserverprofile.h"
 #include "hostingapi.h"
+#include "moreservers.h"
 #include "selfsignedcertificate.h"
-#include "terminationsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -37,6 +38,7 @@ struct Settings
     QString generateDirectory;
     QString portFile;
     qint64 speed = 1; // simulated milliseconds per real one
+    int moreServers = 0;
     HostingApi::Options api;
 };
 
@@ -77,7 +79,11 @@ std::optional<Settings> parseCommandLine(const QCoreApplication &app)
                                    QStringLiteral("Run the simulated servers N times as fast as the clock, so that "
                                                   "players come and go sooner (default 1)."),
                                    QStringLiteral("N"));
-    parser.addOptions({port, cert, key, generate, portFile, startDelay, seed, speed});
+    const QCommandLineOption more(QStringLiteral("more-servers"),
+                                  QStringLiteral("Simulate N servers besides the demo's three, named \"Сервер 0001\" "
+                                                 "and on, with the keys \"more-0001-key\" and on (default 0)."),
+                                  QStringLiteral("N"));
+    parser.addOptions({port, cert, key, generate, portFile, startDelay, seed, speed, more});
     parser.process(app);
 
     Settings settings;
@@ -122,6 +128,13 @@ std::optional<Settings> parseCommandLine(const QCoreApplication &app)
         settings.speed = parser.value(speed).toLongLong(&ok);
         if (!ok || settings.speed < 1 || settings.speed > MaxSpeed) {
             complain(QStringLiteral("--speed needs a number from 1 to %1").arg(MaxSpeed));
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(more)) {
+        settings.moreServers = parser.value(more).toInt(&ok);
+        if (!ok || settings.moreServers < 0 || settings.moreServers > MoreServers::mostServers) {
+            complain(QStringLiteral("--more-servers needs a number from 0 to %1").arg(MoreServers::mostServers));
             return std::nullopt;
         }
     }
@@ -188,7 +201,8 @@ int main(int argc, char *argv[])
     QElapsedTimer uptime;
     uptime.start();
     const qint64 speed = settings->speed;
-    HostingApi api(demoServerProfiles(), settings->api, [&uptime, speed] { return uptime.elapsed() * speed; });
+    HostingApi api(demoServerProfiles() + moreServerProfiles(settings->moreServers), settings->api,
+                   [&uptime, speed] { return uptime.elapsed() * speed; });
 
     // Watch for SIGINT/SIGTERM before anyone can learn the port.
     TerminationSignals terminationSignals;

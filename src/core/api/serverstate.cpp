@@ -15,3 +15,8 @@ QString ServerState::name(int online)
         return QCoreApplication::translate("ServerState", "Состояние неизвестно");
     }
 }
+
+QString ServerState::unreachableName()
+{
+    return QCoreApplication::translate("ServerState", "Нет связи");
+}

@@ -11,4 +11,8 @@ enum Online { Off = 0, Running = 1, Starting = 2 };
 // other value.
 QString name(int online);
 
+// "Нет связи": no usable reply to the status query came, so the state is
+// not known.
+QString unreachableName();
+
 } // namespace ServerState

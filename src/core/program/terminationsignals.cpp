@@ -2,11 +2,61 @@
 
 #include <QSocketNotifier>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+TerminationSignals *g_receiver = nullptr;
+
+// Runs on a thread of its own that Windows starts for the event.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        break;
+    default:
+        return FALSE;
+    }
+    TerminationSignals *receiver = g_receiver;
+    QMetaObject::invokeMethod(
+        receiver, [receiver, event] { emit receiver->received(int(event)); }, Qt::QueuedConnection);
+    // Windows ends the process as soon as this returns from a closed
+    // console; waiting here lets main() return its own exit code first.
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        Sleep(INFINITE);
+    return TRUE;
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject *parent)
+    : QObject(parent)
+{
+    g_receiver = this;
+    watching = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    g_receiver = nullptr;
+}
+
+#else
 
 namespace {
 
@@ -46,15 +96,16 @@ TerminationSignals::TerminationSignals(QObject *parent)
         return;
     if (!installHandler(SIGINT) || !installHandler(SIGTERM))
         return;
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readPending);
+    notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::readPending);
+    watching = true;
 }
 
 TerminationSignals::~TerminationSignals()
 {
     restoreDefault(SIGINT);
     restoreDefault(SIGTERM);
-    delete m_notifier;
+    delete notifier;
     for (int &fd : g_pipe) {
         if (fd >= 0)
             ::close(fd);
@@ -68,3 +119,5 @@ void TerminationSignals::readPending()
     while (::read(g_pipe[0], &byte, 1) == 1)
         emit received(byte);
 }
+
+#endif

@@ -1,0 +1,285 @@
+// valmora-ctl watch over a long run: 200 servers, a round every 5 s (the
+// shortest interval), against a stand-in service of its own that simulates
+// them, through a counting TCP relay. What the watch process holds on to
+// after the first round and at the end, how many TLS handshakes it made,
+// and the CPU it uses between rounds.
+
+#include "benches.h"
+#include "benchsettings.h"
+#include "moreservers.h"
+#include "resulttable.h"
+#include "serviceprocess.h"
+#include "tcprelay.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+constexpr int serverCount = 200;
+constexpr int intervalSeconds = 5;
+constexpr double memoryTargetMiB = 1.0;
+constexpr double cpuTargetPercent = 0.1;
+// Between two rounds: from a moment after one ends to a moment before the
+// next is due; a shorter stretch is not measured.
+constexpr int quietStartMsec = 300;
+constexpr int quietEndMsec = 300;
+constexpr int shortestQuietMsec = 1000;
+
+// A field of /proc/PID/status in KiB, such as "VmRSS:"; -1 if unknown.
+qint64 statusKiB(qint64 pid, const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// User plus system time of all the process's threads, in seconds, from
+// the clock ticks of /proc/PID/stat.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The name in parentheses may hold spaces; the fields follow the last ')'.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // utime and stime are the 14th and 15th fields, the 12th and 13th here.
+    return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Time on a CPU of the process's threads alive now, in seconds, to the
+// nanosecond (the first field of each thread's /proc/PID/task/TID/schedstat).
+double runSeconds(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    qint64 nanoseconds = 0;
+    const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &thread : threads) {
+        QFile schedstat(tasks.filePath(thread + QStringLiteral("/schedstat")));
+        if (schedstat.open(QIODevice::ReadOnly))
+            nanoseconds += schedstat.readAll().split(' ').value(0).toLongLong();
+    }
+    return double(nanoseconds) / 1e9;
+}
+
+// Lines written to a file so far, read as it grows.
+class LineCounter
+{
+public:
+    explicit LineCounter(const QString &path)
+        : file(path)
+    { }
+
+    int count()
+    {
+        if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
+            return lines;
+        const QByteArray more = file.readAll();
+        lines += int(more.count('\n'));
+        for (const QByteArray &line : more.split('\n')) {
+            // "time kind status server": every status query answered with 200.
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() >= 3 && fields.at(2) != "200")
+                ++failed;
+        }
+        return lines;
+    }
+    int failures() const { return failed; }
+
+private:
+    QFile file;
+    int lines = 0;
+    int failed = 0;
+};
+
+// Runs the event loop (the relay lives in it, and passes bytes on as soon
+// as they come) until `done` or the time is up.
+bool waitUntil(const std::function<bool()> &done, int msec)
+{
+    if (done())
+        return true;
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(10);
+    bool reached = false;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        reached = done();
+        if (reached || timer.elapsed() > msec)
+            loop.quit();
+    });
+    look.start();
+    loop.exec();
+    return reached;
+}
+
+void idle(int msec)
+{
+    waitUntil([] { return false; }, msec);
+}
+
+} // namespace
+
+void runWatchBench(const BenchContext &context, int rounds, ResultTable &table)
+{
+    const QDir work(context.workDirectory);
+    work.mkpath(QStringLiteral("watch/service"));
+    work.mkpath(QStringLiteral("watch/ctl"));
+    const QString folder = work.filePath(QStringLiteral("watch"));
+    const QString serviceLog = QDir(folder).filePath(QStringLiteral("service.log"));
+
+    ServiceProcess service(context.service, QDir(folder).filePath(QStringLiteral("service")));
+    service.setLogFile(serviceLog);
+    const QString problem = service.start({QStringLiteral("--more-servers"), QString::number(serverCount)});
+    if (!problem.isEmpty()) {
+        table.addNote(QStringLiteral("watch skipped: ") + problem);
+        return;
+    }
+    TcpRelay relay(service.port());
+    if (!relay.listen()) {
+        table.addNote(QStringLiteral("watch skipped: the relay cannot listen"));
+        return;
+    }
+    BenchSettings settings;
+    settings.host = QStringLiteral("127.0.0.1:%1").arg(relay.port());
+    settings.caCertificate = service.certificatePath();
+    for (int number = 1; number <= serverCount; ++number)
+        settings.servers.append({MoreServers::name(number), MoreServers::apiKey(number)});
+    const QString ctlFolder = QDir(folder).filePath(QStringLiteral("ctl"));
+    const QString written = settings.writeTo(ctlFolder);
+    if (!written.isEmpty()) {
+        table.addNote(QStringLiteral("watch skipped: ") + written);
+        return;
+    }
+
+    const QString output = QDir(folder).filePath(QStringLiteral("watch.out"));
+    const QString errors = QDir(folder).filePath(QStringLiteral("watch.err"));
+    QProcess watch;
+    watch.setStandardOutputFile(output);
+    watch.setStandardErrorFile(errors);
+    watch.start(context.ctl,
+                {QStringLiteral("--settings"), QDir(ctlFolder).filePath(QStringLiteral("setting.ini")),
+                 QStringLiteral("watch"), QStringLiteral("--interval"), QString::number(intervalSeconds)});
+    if (!watch.waitForStarted()) {
+        table.addNote(QStringLiteral("watch skipped: ") + watch.errorString());
+        return;
+    }
+    const qint64 pid = watch.processId();
+
+    LineCounter requests(serviceLog);
+    qint64 rssAfterFirst = 0;
+    qint64 rssAfterTenth = 0;
+    double quietCpu = 0;
+    double quietSeconds = 0;
+    int quietWindows = 0;
+    bool finished = true;
+    QElapsedTimer clock;
+    clock.start();
+    for (int round = 1; round <= rounds; ++round) {
+        std::fprintf(stderr, "\rwatch: round %d of %d", round, rounds);
+        if (!waitUntil([&] { return requests.count() > (round - 1) * serverCount; }, 60000)) {
+            finished = false;
+            break;
+        }
+        const qint64 started = clock.elapsed();
+        if (!waitUntil([&] { return requests.count() >= round * serverCount; }, 60000)) {
+            finished = false;
+            break;
+        }
+        if (round == 1)
+            rssAfterFirst = statusKiB(pid, "VmRSS:");
+        if (round == 10)
+            rssAfterTenth = statusKiB(pid, "VmRSS:");
+        if (round == rounds)
+            break;
+        // The CPU used between this round and the next: from a moment after
+        // this one ends to a moment before the next is due. A window that a
+        // round reached into does not count.
+        idle(quietStartMsec);
+        const qint64 length = started + qint64(intervalSeconds) * 1000 - quietEndMsec - clock.elapsed();
+        if (length < shortestQuietMsec)
+            continue;
+        const int before = requests.count();
+        const double cpuBefore = runSeconds(pid);
+        QElapsedTimer window;
+        window.start();
+        idle(int(length));
+        const double cpuAfter = runSeconds(pid);
+        if (requests.count() == before) {
+            quietCpu += cpuAfter - cpuBefore;
+            quietSeconds += double(window.elapsed()) / 1000;
+            ++quietWindows;
+        }
+    }
+    std::fprintf(stderr, "\n");
+    const qint64 rssAtEnd = statusKiB(pid, "VmRSS:");
+    const qint64 peak = statusKiB(pid, "VmHWM:");
+    const double cpuInAll = cpuSeconds(pid);
+    const double runInAll = runSeconds(pid); // the same, to check the finer reading
+    watch.terminate();
+    watch.waitForFinished(5000);
+    const int exitCode = watch.exitStatus() == QProcess::NormalExit ? watch.exitCode() : -1;
+    service.stop();
+
+    QFile printed(output);
+    const int lines = printed.open(QIODevice::ReadOnly) ? int(printed.readAll().count('\n')) : -1;
+    using R = ResultTable;
+    const QString queries = QString::number(requests.count());
+    table.add({QStringLiteral("watch"),
+               QStringLiteral("status queries; rounds of %1 servers every %2 s; failed")
+                   .arg(serverCount)
+                   .arg(intervalSeconds),
+               queries, QStringLiteral("%1 x %2 = %3").arg(rounds).arg(serverCount).arg(rounds * serverCount),
+               QString::number(requests.failures()), QStringLiteral("all, 0 failed"),
+               R::verdict(finished && requests.count() == rounds * serverCount && requests.failures() == 0)});
+    const double growthMiB = double(rssAtEnd - rssAfterFirst) / 1024;
+    table.add({QStringLiteral("watch"), QStringLiteral("resident memory: at end; after round 1; growth"),
+               R::number(double(rssAtEnd) / 1024) + QStringLiteral(" MiB"),
+               QStringLiteral("round 1 %1 MiB, round 10 %2 MiB")
+                   .arg(R::number(double(rssAfterFirst) / 1024), R::number(double(rssAfterTenth) / 1024)),
+               QStringLiteral("%1%2 MiB").arg(growthMiB >= 0 ? QStringLiteral("+") : QString(), R::number(growthMiB)),
+               QStringLiteral("< +%1 MiB").arg(memoryTargetMiB), R::verdict(growthMiB < memoryTargetMiB)});
+    table.add({QStringLiteral("watch"), QStringLiteral("peak resident memory (VmHWM)"),
+               R::number(double(peak) / 1024) + QStringLiteral(" MiB"), QString(), QString(), QString(), R::NoTarget});
+    table.add({QStringLiteral("watch"), QStringLiteral("TLS handshakes (TCP connections through the relay)"),
+               QString::number(relay.connectionCount()), QString(), QString(), QStringLiteral("1"),
+               R::verdict(relay.connectionCount() == 1)});
+    const double quietPercent = quietSeconds > 0 ? 100 * quietCpu / quietSeconds : -1;
+    table.add(
+        {QStringLiteral("watch"),
+         QStringLiteral("CPU between rounds (%1 of %2 gaps)").arg(quietWindows).arg(rounds - 1),
+         QStringLiteral("%1 % (%2 ms in %3 s)")
+             .arg(QString::number(quietPercent, 'g', 2), R::number(quietCpu * 1000, 2), R::number(quietSeconds, 1)),
+         QString(), QString(), QStringLiteral("< %1 %").arg(cpuTargetPercent),
+         R::verdict(quietWindows > 0 && quietPercent < cpuTargetPercent)});
+    table.add({QStringLiteral("watch"), QStringLiteral("CPU in all, per round; lines printed; exit code on SIGTERM"),
+               QStringLiteral("%1 s (by schedstat %3 s), %2 ms")
+                   .arg(R::number(cpuInAll, 2), R::number(cpuInAll * 1000 / rounds, 1), R::number(runInAll, 2)),
+               QStringLiteral("%1 lines").arg(lines), QString::number(exitCode), QStringLiteral("0"),
+               R::verdict(exitCode == 0 && lines == serverCount)});
+    table.addNote(QStringLiteral("watch: valmora-ctl watch --interval %1 of %2 servers against the stand-in service "
+                                 "(--more-servers), through a TCP relay that counts connections; resident memory "
+                                 "from /proc/PID/status; CPU between rounds from the threads' "
+                                 "/proc/PID/task/TID/schedstat (nanoseconds), in all from /proc/PID/stat "
+                                 "(clock ticks of %3 ms); no state changes, so the only lines are the %2 first "
+                                 "states")
+                      .arg(intervalSeconds)
+                      .arg(serverCount)
+                      .arg(1000 / sysconf(_SC_CLK_TCK)));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkReply>
+#include <QString>
+#include <QVariantMap>
+
+class QueuedHttp;
+
+// How one GET to the hosting API ended, taken from the client while its
+// requestFinished() is handled.
+struct HttpExchange
+{
+    bool failed = false; // a transport failure: no reply came
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QString errorString;
+    int statusCode = 0;
+    QByteArray body;
+
+    static HttpExchange take(const QueuedHttp &http, bool failed);
+};
+
+// A reply of the hosting API as both programs judge it. It is usable when it
+// came with an HTTP status below 400 and is a JSON object that reports no
+// error; otherwise `failure` says in Russian what went wrong.
+struct ServiceReply
+{
+    QByteArray body; // as received
+    QVariantMap object; // the body read as a JSON object
+    QString failure; // empty when the reply is usable
+
+    bool usable() const { return failure.isEmpty(); }
+
+    // `service` names the host ("host:port") in the failure's text, and
+    // `timeoutMsec` is the time-out a TimeoutError stands for.
+    static ServiceReply read(const HttpExchange &exchange, const QString &service, int timeoutMsec);
+};

@@ -1,0 +1,62 @@
+#include "watchcommand.h"
+
+#include "core/api/serviceconnection.h"
+#include "core/program/terminationsignals.h"
+#include "ctl/alertcommand.h"
+#include "ctl/alerttext.h"
+#include "ctl/console.h"
+#include "ctl/exitcode.h"
+#include "ctl/serverstore.h"
+#include "ctl/watchedservers.h"
+#include "ctl/watchrounds.h"
+#include "ctl/webhooksender.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <memory>
+
+int runWatch(const CtlRequest &request, ServerStore &store)
+{
+    const WatchRequest &watch = request.watch;
+    WatchedServers servers(store, watch.servers);
+    if (!servers.problem().isEmpty()) {
+        Console::printError(servers.problem());
+        return ExitStore;
+    }
+    const QStringList problems = store.endpointProblems();
+    for (const QString &problem : problems)
+        Console::printError(problem);
+
+    // Set up first, so that a signal that comes during the first round ends it too.
+    QEventLoop loop;
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &loop, [&loop] { loop.exit(ExitDone); });
+
+    ServiceConnection connection(store.endpoint(), request.timeoutMsec);
+    std::unique_ptr<AlertCommand> command;
+    if (!watch.command.isEmpty())
+        command = std::make_unique<AlertCommand>(watch.command);
+    std::unique_ptr<WebhookSender> webhook;
+    if (!watch.webhook.isEmpty())
+        webhook = std::make_unique<WebhookSender>(watch.webhook, store.endpoint().caCertificates, request.timeoutMsec);
+
+    WatchRounds rounds(servers, connection, watch.intervalMsec);
+    QObject::connect(&rounds, &WatchRounds::reported, &loop, [&](const StateChange &change) {
+        if (request.json)
+            Console::printBytes(AlertText::jsonLine(change));
+        else
+            Console::print(AlertText::line(change));
+        if (!change.isAlert())
+            return;
+        if (command)
+            command->run(change);
+        if (webhook)
+            webhook->post(AlertText::webhookBody(change));
+    });
+    QObject::connect(&rounds, &WatchRounds::unreachable, &loop, [](const QString &server, const QString &failure) {
+        Console::printError(QStringLiteral("сервер «%1»: %2").arg(server, failure));
+    });
+    rounds.start();
+    return loop.exec();
+}

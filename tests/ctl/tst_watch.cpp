@@ -1,0 +1,605 @@
+// valmora-ctl watch run as a user runs it: against the stand-in hosting
+// service over TLS, through a relay the test cuts to make an outage,
+// with its alerts posted to HTTPS webhook receivers in the test and a
+// command that records what it was given.
+//
+// The stand-in service is started here unless VALMORA_TEST_SERVICE
+// ("host:port") and VALMORA_TEST_SERVICE_CA (its certificate) name one
+// that runs already; its servers must start at once (--start-delay-ms 0).
+//
+// The test program is also the alert command: started with
+// --record-alert FILE it appends the VALMORA_ variables it was given to
+// FILE, and with --hang it waits for 20 s.
+
+#include "core/crypto/machinecipher.h"
+#include "core/crypto/machinekey.h"
+#include "cuttablerelay.h"
+#include "demosettings.h"
+#include "tlstestserver.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+constexpr int Patience = 30000;
+// Two rounds of five seconds, and room for a busy machine.
+constexpr int TwoRounds = 20000;
+
+const QString NorthFort = QStringLiteral("Северный форт");
+const QString HarborNight = QStringLiteral("Ночная гавань");
+const QString PrivateClub = QStringLiteral("Закрытый клуб");
+const QString NewServer = QStringLiteral("Новый");
+const QString Unreadable = QStringLiteral("Сломанный");
+// A name that would run a command of its own if it were put into one.
+const QString Injection = QStringLiteral("a\"; touch x; echo \"");
+const QString NorthFortKey = QStringLiteral("nR4+kq/Tz8Wm1Lx=");
+const QString PrivateClubKey = QStringLiteral("c7/Yp+2mQ/9eRt==");
+
+const QString Running = QStringLiteral("Работает");
+const QString Off = QStringLiteral("Выключен");
+const QString NoContact = QStringLiteral("Нет связи");
+
+const char *const Variables[] = {"VALMORA_SERVER",      "VALMORA_FROM", "VALMORA_TO",  "VALMORA_PLAYERS",
+                                 "VALMORA_PLAYERS_MAX", "VALMORA_MAP",  "VALMORA_TIME"};
+
+// The alert command's side: one JSON object a line with the variables.
+int recordAlert(const char *file)
+{
+    QJsonObject given;
+    for (const char *name : Variables)
+        given.insert(QLatin1String(name), qEnvironmentVariable(name));
+    QFile log(QString::fromLocal8Bit(file));
+    if (!log.open(QIODevice::Append))
+        return 1;
+    log.write(QJsonDocument(given).toJson(QJsonDocument::Compact) + '\n');
+    return 0;
+}
+
+bool hasMachineKey()
+{
+    return machineKeyFromAddress(firstHardwareAddress()) != 0;
+}
+
+// A command line word for the system's shell.
+QString quoted(const QString &path)
+{
+    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
+}
+
+bool isIsoTimeWithOffset(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
+    return pattern.match(text).hasMatch();
+}
+
+// A valmora-ctl watch process and everything it has written so far.
+class Watcher
+{
+public:
+    QProcess process;
+    QByteArray out;
+    QString err;
+
+    Watcher()
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+            out += process.readAllStandardOutput();
+            out.replace("\r\n", "\n");
+        });
+        QObject::connect(&process, &QProcess::readyReadStandardError, [this] {
+            err += QString::fromUtf8(process.readAllStandardError());
+            err.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        });
+    }
+
+    ~Watcher()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(Patience);
+        }
+    }
+
+    Watcher(const Watcher &) = delete;
+    Watcher &operator=(const Watcher &) = delete;
+
+    QStringList lines() const { return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+    // Its lines split at tabs, those of the given number of fields only.
+    QList<QStringList> fields(int count) const
+    {
+        QList<QStringList> found;
+        for (const QString &line : lines()) {
+            const QStringList parts = line.split(QLatin1Char('\t'));
+            if (parts.size() == count)
+                found << parts;
+        }
+        return found;
+    }
+    QList<QJsonObject> objects() const
+    {
+        QList<QJsonObject> found;
+        for (const QString &line : lines())
+            found << QJsonDocument::fromJson(line.toUtf8()).object();
+        return found;
+    }
+    // The alerts' lines: time, server, from, to, players.
+    QList<QStringList> alerts() const { return fields(5); }
+    QList<QStringList> alertsFor(const QString &server) const
+    {
+        QList<QStringList> found;
+        for (const QStringList &alert : alerts()) {
+            if (alert.at(1) == server)
+                found << alert;
+        }
+        return found;
+    }
+    QString describe() const { return QStringLiteral("out «%1», err «%2»").arg(QString::fromUtf8(out), err); }
+};
+
+// A server's alerts as "from>to" words.
+QStringList steps(const QList<QStringList> &alerts)
+{
+    QStringList found;
+    for (const QStringList &alert : alerts)
+        found << alert.at(2) + QLatin1Char('>') + alert.at(3);
+    return found;
+}
+
+} // namespace
+
+class WatchTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder;
+    QProcess service;
+    QString serviceHost;
+    QString serviceCertificate;
+    bool ownService = false;
+
+    QString path(const QString &name) const { return folder.filePath(name); }
+
+    // The service's certificate and the webhook receivers', as `cacert`.
+    bool writeAuthorities()
+    {
+        QFile out(path(QStringLiteral("authorities.pem")));
+        QFile own(serviceCertificate);
+        QFile receivers(QStringLiteral(TEST_DATA_DIR "/localhost.crt"));
+        return out.open(QIODevice::WriteOnly) && own.open(QIODevice::ReadOnly) && receivers.open(QIODevice::ReadOnly)
+            && out.write(own.readAll() + '\n' + receivers.readAll()) > 0;
+    }
+
+    // The stand-in service's three servers, reached at `host`, and more
+    // servers (name -> stored record, enciphered unless given as is).
+    bool writeSettings(const QString &file, const QString &host, const QList<QPair<QString, QString>> &more = {})
+    {
+        QFile::remove(file);
+        if (!DemoSettings::write(file, host, path(QStringLiteral("authorities.pem"))).isEmpty())
+            return false;
+        QSettings settings(file, QSettings::IniFormat);
+        for (const auto &[name, record] : more)
+            settings.setValue(QStringLiteral("Servers/") + name, record);
+        settings.sync();
+        return settings.status() == QSettings::NoError;
+    }
+
+    int ctl(const QString &settings, const QStringList &arguments, const QByteArray &input = QByteArray())
+    {
+        QProcess process;
+        process.start(QStringLiteral(CTL_EXECUTABLE), QStringList {QStringLiteral("--settings"), settings} + arguments);
+        if (!process.waitForStarted(Patience))
+            return -1;
+        process.write(input);
+        process.closeWriteChannel();
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, Patience))
+            return -1;
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    void startWatch(Watcher &watcher, const QString &program, const QString &settings, const QStringList &options,
+                    const QStringList &arguments, const QProcessEnvironment &environment)
+    {
+        watcher.process.setWorkingDirectory(folder.path());
+        watcher.process.setProcessEnvironment(environment);
+        watcher.process.start(
+            program,
+            QStringList {QStringLiteral("--settings"), settings} + options
+                + QStringList {QStringLiteral("watch"), QStringLiteral("--interval"), QStringLiteral("5")} + arguments);
+    }
+
+    // Ends a watch as a service manager does; Windows has no such signal.
+    static void stopWatch(Watcher &watcher)
+    {
+#ifdef Q_OS_WIN
+        watcher.process.kill();
+        QVERIFY(watcher.process.waitForFinished(Patience));
+#else
+        watcher.process.terminate();
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.process.state() == QProcess::NotRunning, 5000);
+        QCOMPARE(watcher.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watcher.process.exitCode(), 0);
+#endif
+    }
+
+    // Waits for the next round of queries through the relay to go by.
+    static void waitForRound(const CuttableRelay &relay)
+    {
+        const qint64 before = relay.bytesPassed();
+        QTRY_VERIFY_WITH_TIMEOUT(relay.bytesPassed() > before, TwoRounds);
+        for (qint64 seen = -1; seen != relay.bytesPassed();) {
+            seen = relay.bytesPassed();
+            QTest::qWait(500);
+        }
+    }
+
+    static QByteArray contents(const QString &file)
+    {
+        QFile read(file);
+        return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(folder.isValid());
+        serviceHost = qEnvironmentVariable("VALMORA_TEST_SERVICE");
+        serviceCertificate = qEnvironmentVariable("VALMORA_TEST_SERVICE_CA");
+        if (serviceHost.isEmpty() || serviceCertificate.isEmpty()) {
+#ifndef API_SERVICE_EXECUTABLE
+            QSKIP("the stand-in service runs on Linux only: start it there with --start-delay-ms 0 and name it "
+                  "with VALMORA_TEST_SERVICE and VALMORA_TEST_SERVICE_CA (scripts/check-windows.sh does)");
+#else
+            ownService = true;
+            const QString portFile = path(QStringLiteral("port"));
+            service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
+                          {QStringLiteral("--generate-cert"), path(QStringLiteral("tls")), QStringLiteral("--port"),
+                           QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
+                           QStringLiteral("--start-delay-ms"), QStringLiteral("0")});
+            QVERIFY2(service.waitForStarted(Patience), qPrintable(service.errorString()));
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, Patience);
+            serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(contents(portFile).trimmed());
+            serviceCertificate = path(QStringLiteral("tls/cert.pem"));
+#endif
+        }
+        QVERIFY(writeAuthorities());
+    }
+
+    void cleanupTestCase()
+    {
+        if (!ownService)
+            return;
+        service.terminate();
+        QVERIFY(service.waitForFinished(Patience));
+    }
+
+    void helpDescribesWatch()
+    {
+        QProcess process;
+        process.start(QStringLiteral(CTL_EXECUTABLE), {QStringLiteral("--help")});
+        QVERIFY(process.waitForFinished(Patience));
+        const QString help = QString::fromUtf8(process.readAllStandardOutput());
+        for (const char *words : {"watch [--interval SECONDS] [--exec COMMAND] [--webhook URL] [SERVER...]",
+                                  "VALMORA_WEBHOOK", "VALMORA_SERVER", "SIGTERM"})
+            QVERIFY2(help.contains(QLatin1String(words)), words);
+    }
+
+    void mistakesAtTheStartEndIt_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("webhookVariable");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("named");
+        const QStringList watch {QStringLiteral("watch")};
+        QTest::newRow("interval too short") << watch + QStringList {"--interval", "4"} << ""
+                                            << "" << 2 << "«4»";
+        QTest::newRow("interval not a number") << watch + QStringList {"--interval", "often"} << ""
+                                               << "" << 2 << "«often»";
+        QTest::newRow("unknown option") << watch + QStringList {"--bogus"} << ""
+                                        << "" << 2 << "--bogus";
+        QTest::newRow("plain http elsewhere")
+            << watch + QStringList {"--webhook", "http://hooks.example/api/webhooks/SECRET"} << ""
+            << "" << 2 << "https://";
+        QTest::newRow("no URL") << watch + QStringList {"--webhook", "hooks"} << ""
+                                << "" << 2 << "https://";
+        QTest::newRow("another scheme in the environment") << watch << "ftp://hooks.example/SECRET"
+                                                           << "" << 2 << "VALMORA_WEBHOOK";
+        QTest::newRow("unknown server") << watch + QStringList {"Нет такого"} << ""
+                                        << "" << 4 << "«Нет такого»";
+        QTest::newRow("named key unreadable") << watch + QStringList {Unreadable} << ""
+                                              << "" << 4 << "не читается";
+        QTest::newRow("no servers") << watch << ""
+                                    << "empty" << 4 << "нет серверов";
+        QTest::newRow("settings unreadable") << watch << ""
+                                             << "folder" << 4 << "файл настроек";
+    }
+
+    void mistakesAtTheStartEndIt()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, webhookVariable);
+        QFETCH(QString, settings);
+        QFETCH(int, exitCode);
+        QFETCH(QString, named);
+        if (!hasMachineKey())
+            QSKIP("no network hardware address here, so no API key can be stored");
+
+        QString file = path(QStringLiteral("mistakes.ini"));
+        QVERIFY(writeSettings(file, serviceHost, {{Unreadable, QStringLiteral("not ours")}}));
+        if (settings == QLatin1String("empty")) {
+            QFile::remove(file);
+            QSettings(file, QSettings::IniFormat).setValue(QStringLiteral("Servers/") + Unreadable, "not ours");
+        } else if (settings == QLatin1String("folder")) {
+            file = folder.path();
+        }
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VALMORA_WEBHOOK"), webhookVariable);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(CTL_EXECUTABLE), QStringList {QStringLiteral("--settings"), file} + arguments);
+        QVERIFY(process.waitForFinished(Patience));
+        const QString err = QString::fromUtf8(process.readAllStandardError()).remove(QLatin1Char('\r'));
+        QCOMPARE(process.exitCode(), exitCode);
+        QVERIFY2(process.readAllStandardOutput().isEmpty(), qPrintable(err));
+        QVERIFY2(err.contains(named), qPrintable(err));
+        // The secret part of an address is never shown.
+        QVERIFY2(!err.contains(QLatin1String("SECRET")), qPrintable(err));
+        // Only unreadable keys: one line for the server skipped, one for the end.
+        QCOMPARE(err.count(QLatin1Char('\n')), settings == QLatin1String("empty") ? 2 : 1);
+    }
+
+    // A stop, a start, a lost answer and an outage with its recovery, seen
+    // by a watch of every stored server and one of a single server.
+    void alertsGoOutThreeWays()
+    {
+        if (!hasMachineKey())
+            QSKIP("no network hardware address here, so no API key can be stored");
+
+        // North Fort runs, as a run of this test before may have left it off.
+        const QString direct = path(QStringLiteral("direct.ini"));
+        QVERIFY(writeSettings(direct, serviceHost));
+        ctl(direct, {QStringLiteral("start"), NorthFort});
+        QTRY_COMPARE_WITH_TIMEOUT(ctl(direct, {QStringLiteral("status"), NorthFort}), 0, Patience);
+
+        CuttableRelay relay(quint16(serviceHost.section(QLatin1Char(':'), -1).toUInt()));
+        QVERIFY(relay.listen());
+        const QString all = path(QStringLiteral("all.ini"));
+        MachineCipher cipher;
+        QVERIFY(writeSettings(all, QStringLiteral("127.0.0.1:%1").arg(relay.port()),
+                              {{Injection, cipher.encipher(NorthFortKey)}, {Unreadable, QStringLiteral("not ours")}}));
+
+        TlsTestServer receiver;
+        TlsTestReply accepted;
+        accepted.body = "ok";
+        receiver.setHandler([accepted](const QByteArray &) { return accepted; });
+        QVERIFY(receiver.start(QStringLiteral(TEST_DATA_DIR "/localhost.crt"),
+                               QStringLiteral(TEST_DATA_DIR "/localhost.key")));
+        TlsTestServer failing;
+        TlsTestReply broken;
+        broken.status = 500;
+        broken.body = "{}";
+        failing.setHandler([broken](const QByteArray &) { return broken; });
+        QVERIFY(failing.start(QStringLiteral(TEST_DATA_DIR "/localhost.crt"),
+                              QStringLiteral(TEST_DATA_DIR "/localhost.key")));
+
+        const QString record = path(QStringLiteral("alerts.jsonl"));
+        QFile::remove(record);
+        const QString self = QCoreApplication::applicationFilePath();
+        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+        // Every server, its alerts through a command and to a webhook given as an option.
+        Watcher everything;
+        startWatch(everything, QStringLiteral(CTL_EXECUTABLE), all, {},
+                   {QStringLiteral("--exec"), quoted(self) + QStringLiteral(" --record-alert ") + quoted(record),
+                    QStringLiteral("--webhook"),
+                    QStringLiteral("https://127.0.0.1:%1/hook/SECRET?thread=1").arg(receiver.port())},
+                   environment);
+        // One server, in JSON; a command that hangs, a webhook from the
+        // environment that fails. On Windows the windowless twin, as a task
+        // at logon runs it.
+        Watcher one;
+        QProcessEnvironment withWebhook = environment;
+        withWebhook.insert(QStringLiteral("VALMORA_WEBHOOK"),
+                           QStringLiteral("https://localhost:%1/SECRET/path").arg(failing.port()));
+        startWatch(one, QStringLiteral(CTL_WINDOWLESS_EXECUTABLE), direct, {QStringLiteral("--json")},
+                   {QStringLiteral("--exec"), quoted(self) + QStringLiteral(" --hang"), NorthFort}, withWebhook);
+
+        // At the start: one line per server, no alert.
+        QTRY_VERIFY2_WITH_TIMEOUT(everything.fields(4).size() == 4, qPrintable(everything.describe()), Patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 1, qPrintable(one.describe()), Patience);
+        QList<QStringList> first = everything.fields(4);
+        QCOMPARE(first.size(), 4);
+        QCOMPARE(everything.lines().size(), 4);
+        for (const QStringList &line : first)
+            QVERIFY2(isIsoTimeWithOffset(line.at(0)), qPrintable(line.at(0)));
+        QCOMPARE(first.at(0).mid(1, 2), QStringList({Injection, Running}));
+        QCOMPARE(first.at(1).mid(1, 2), QStringList({PrivateClub, Running}));
+        QCOMPARE(first.at(2).mid(1), QStringList({HarborNight, Off, "0/24"}));
+        QCOMPARE(first.at(3).mid(1, 2), QStringList({NorthFort, Running}));
+        const QJsonObject started = one.objects().value(0);
+        QCOMPARE(started.value("server").toString(), NorthFort);
+        QCOMPARE(started.value("state").toString(), Running);
+        QCOMPARE(started.value("players_max").toInt(), 16);
+        QVERIFY(!started.contains("from"));
+        // The server whose key cannot be read is skipped, said once.
+        QCOMPARE(everything.err.count(QStringLiteral("«%1»").arg(Unreadable)), 1);
+
+        // A server added meanwhile is watched from the next round; a stop.
+        QCOMPARE(ctl(all, {QStringLiteral("add"), NewServer}, PrivateClubKey.toLatin1() + '\n'), 0);
+        const QByteArray settingsAfterAdd = contents(all);
+        QCOMPARE(ctl(direct, {QStringLiteral("stop"), NorthFort}), 0);
+        QTRY_VERIFY2_WITH_TIMEOUT(everything.alerts().size() == 2 && everything.fields(4).size() == 5,
+                                  qPrintable(everything.describe()), TwoRounds);
+        QCOMPARE(everything.fields(4).at(4).mid(1, 2), QStringList({NewServer, Running}));
+        QCOMPARE(everything.alertsFor(NorthFort).value(0).mid(2), QStringList({Running, Off, "0/16"}));
+        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 2, qPrintable(one.describe()), TwoRounds);
+
+        // A start; the command still hanging from the stop holds nothing up.
+        QCOMPARE(ctl(direct, {QStringLiteral("start"), NorthFort}), 0);
+        QTRY_VERIFY2_WITH_TIMEOUT(everything.alerts().size() == 4, qPrintable(everything.describe()), TwoRounds);
+        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 3, qPrintable(one.describe()), TwoRounds);
+        QCOMPARE(everything.alertsFor(NorthFort).value(1).mid(2, 2), QStringList({Off, Running}));
+
+#ifdef Q_OS_WIN
+        // Under Wine a relay in this process does not drop the connections
+        // it cuts: the watch goes on being answered. The outage is left to
+        // the Linux build (the Windows build, watched by hand under Wine
+        // while the service was stopped and started again, alerted alike).
+        const bool cutRelay = false;
+        qInfo("the lost answer and the outage are not tested under Wine");
+#else
+        const bool cutRelay = true;
+#endif
+        if (cutRelay) {
+            // One round's answers lost: no alert. The cut comes right after a
+            // round, the relay is joined up well before the round after next.
+            const int linesBefore = everything.lines().size();
+            waitForRound(relay);
+            if (QTest::currentTestFailed())
+                return;
+            relay.cut();
+            QTest::qWait(6500);
+            QVERIFY(relay.join());
+            const qint64 passedBefore = relay.bytesPassed();
+            QTRY_VERIFY_WITH_TIMEOUT(relay.bytesPassed() > passedBefore, TwoRounds);
+            QTest::qWait(2000);
+            QCOMPARE(everything.lines().size(), linesBefore);
+
+            // Two rounds lost: every server "Нет связи", and back.
+            relay.cut();
+            QTRY_VERIFY2_WITH_TIMEOUT(everything.alerts().size() == 9, qPrintable(everything.describe()),
+                                      3 * TwoRounds);
+            QVERIFY(relay.join());
+            QTRY_VERIFY2_WITH_TIMEOUT(everything.alerts().size() == 14, qPrintable(everything.describe()), TwoRounds);
+        }
+
+        const QStringList stopStart {"Работает>Выключен", "Выключен>Работает"};
+        const QStringList outage = cutRelay ? QStringList {"Работает>Нет связи", "Нет связи>Работает"} : QStringList();
+        QCOMPARE(steps(everything.alertsFor(NorthFort)), stopStart + outage);
+        QCOMPARE(steps(everything.alertsFor(Injection)), stopStart + outage);
+        QCOMPARE(steps(everything.alertsFor(PrivateClub)), outage);
+        QCOMPARE(steps(everything.alertsFor(NewServer)), outage);
+        if (cutRelay) {
+            QCOMPARE(steps(everything.alertsFor(HarborNight)),
+                     QStringList({"Выключен>Нет связи", "Нет связи>Выключен"}));
+            QCOMPARE(everything.alertsFor(HarborNight).value(0).value(4), QStringLiteral("-/-"));
+            QCOMPARE(everything.alertsFor(HarborNight).value(1).value(4), QStringLiteral("0/24"));
+            // Why: the service at the relay's address could not be reached.
+            QVERIFY2(everything.err.contains(QStringLiteral("службой 127.0.0.1:%1").arg(relay.port())),
+                     qPrintable(everything.err));
+        }
+
+        // The webhook got each alert once: its sentence and its fields.
+        const QList<QStringList> alerts = everything.alerts();
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.bodies().size(), alerts.size(), Patience);
+        QHash<QString, QJsonObject> posted; // by time, server, from and to
+        for (int i = 0; i < receiver.bodies().size(); ++i) {
+            QCOMPARE(receiver.requestLines().at(i), QByteArray("POST /hook/SECRET?thread=1 HTTP/1.1"));
+            QCOMPARE(receiver.contentTypes().at(i), QByteArray("application/json"));
+            const QJsonObject body = QJsonDocument::fromJson(receiver.bodies().at(i)).object();
+            QCOMPARE(body.keys(),
+                     QStringList({"content", "from", "map", "players", "players_max", "server", "text", "time", "to"}));
+            QCOMPARE(body.value("content"), body.value("text"));
+            posted.insert(QStringList {body.value("time").toString(), body.value("server").toString(),
+                                       body.value("from").toString(), body.value("to").toString()}
+                              .join(QLatin1Char('|')),
+                          body);
+        }
+        QCOMPARE(posted.size(), alerts.size());
+        for (const QStringList &alert : alerts) {
+            const QJsonObject body = posted.value(alert.mid(0, 4).join(QLatin1Char('|')));
+            QVERIFY2(!body.isEmpty(), qPrintable(alert.join(QLatin1Char(' '))));
+            QString sentence = QStringLiteral("«%1»: %2 → %3").arg(alert.at(1), alert.at(2), alert.at(3));
+            if (alert.at(3) == NoContact) {
+                QVERIFY(body.value("players").isNull() && body.value("players_max").isNull()
+                        && body.value("map").isNull());
+            } else {
+                const QString players
+                    = QStringLiteral("%1/%2").arg(body.value("players").toInt()).arg(body.value("players_max").toInt());
+                QCOMPARE(alert.at(4), players);
+                QVERIFY(!body.value("map").toString().isEmpty());
+                sentence += QStringLiteral(", игроков ") + players;
+            }
+            QCOMPARE(body.value("text").toString(), sentence);
+        }
+
+        // The command got each alert once, in its environment only.
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(contents(record)).count(QLatin1Char('\n')), alerts.size(),
+                                  Patience);
+        QSet<QString> recorded;
+        for (const QByteArray &line : contents(record).split('\n')) {
+            const QJsonObject given = QJsonDocument::fromJson(line).object();
+            if (given.isEmpty())
+                continue;
+            QStringList values;
+            for (const char *name : Variables)
+                values << given.value(QLatin1String(name)).toString();
+            recorded << values.join(QLatin1Char('|'));
+        }
+        QSet<QString> expected;
+        for (auto it = posted.cbegin(); it != posted.cend(); ++it) {
+            const QJsonObject &body = it.value();
+            const auto number = [&body](const char *key) {
+                return body.value(QLatin1String(key)).isNull()
+                    ? QString()
+                    : QString::number(body.value(QLatin1String(key)).toInt());
+            };
+            expected << QStringList {body.value("server").toString(), body.value("from").toString(),
+                                     body.value("to").toString(),     number("players"),
+                                     number("players_max"),           body.value("map").toString(),
+                                     body.value("time").toString()}
+                            .join(QLatin1Char('|'));
+        }
+        QCOMPARE(recorded, expected);
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("x"))));
+
+        // The watch of one server: JSON alerts; its failing webhook said so and was tried again.
+        const QList<QJsonObject> objects = one.objects();
+        QCOMPARE(objects.size(), 3);
+        for (const QJsonObject &alert : objects.mid(1)) {
+            QCOMPARE(alert.keys(), QStringList({"from", "map", "players", "players_max", "server", "time", "to"}));
+            QVERIFY(isIsoTimeWithOffset(alert.value("time").toString()));
+        }
+        QCOMPARE(objects.at(1).value("to").toString(), Off);
+        QCOMPARE(objects.at(2).value("from").toString(), Off);
+        QCOMPARE(objects.at(2).value("to").toString(), Running);
+        QTRY_VERIFY2_WITH_TIMEOUT(failing.bodies().size() >= 3, qPrintable(one.describe()), 45000);
+        QCOMPARE(failing.bodies().at(2), failing.bodies().at(0));
+        QVERIFY2(one.err.contains(QStringLiteral("HTTP 500")) && one.err.contains(QStringLiteral("30 с")),
+                 qPrintable(one.err));
+        QVERIFY2(!one.err.contains(QLatin1String("SECRET")), qPrintable(one.err));
+
+        stopWatch(everything);
+        stopWatch(one);
+        // The watch wrote nothing into the settings file.
+        QCOMPARE(contents(all), settingsAfterAdd);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "--record-alert") == 0)
+        return recordAlert(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--hang") == 0) {
+        // Rounds longer than a round; on Windows, where ending the watch
+        // leaves its commands running, not much longer.
+        QThread::sleep(20);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    WatchTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_watch.moc"
