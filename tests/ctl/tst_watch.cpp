@@ -13,8 +13,8 @@
 
 #include "core/crypto/machinecipher.h"
 #include "core/crypto/machinekey.h"
-#include "cuttablerelay.h"
 #include "demosettings.h"
+#include "tcprelay.h"
 #include "tlstestserver.h"
 
 #include <QJsonDocument>
@@ -233,7 +233,7 @@ private:
     }
 
     // Waits for the next round of queries through the relay to go by.
-    static void waitForRound(const CuttableRelay &relay)
+    static void waitForRound(const TcpRelay &relay)
     {
         const qint64 before = relay.bytesPassed();
         QTRY_VERIFY_WITH_TIMEOUT(relay.bytesPassed() > before, TwoRounds);
@@ -372,7 +372,7 @@ private slots:
         ctl(direct, {QStringLiteral("start"), NorthFort});
         QTRY_COMPARE_WITH_TIMEOUT(ctl(direct, {QStringLiteral("status"), NorthFort}), 0, Patience);
 
-        CuttableRelay relay(quint16(serviceHost.section(QLatin1Char(':'), -1).toUInt()));
+        TcpRelay relay(quint16(serviceHost.section(QLatin1Char(':'), -1).toUInt()));
         QVERIFY(relay.listen());
         const QString all = path(QStringLiteral("all.ini"));
         MachineCipher cipher;

@@ -13,12 +13,24 @@ TcpRelay::TcpRelay(quint16 targetPort, QObject *parent)
 
 bool TcpRelay::listen()
 {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    if (!m_server->listen(QHostAddress::LocalHost, m_port))
+        return false;
+    m_port = m_server->serverPort();
+    return true;
 }
 
-quint16 TcpRelay::port() const
+void TcpRelay::cut()
 {
-    return m_server->serverPort();
+    m_server->close();
+    // The clients are children of the server, their far sides theirs.
+    const QList<QTcpSocket *> open = m_server->findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : open)
+        socket->abort();
+}
+
+bool TcpRelay::join()
+{
+    return listen();
 }
 
 void TcpRelay::accept()
@@ -35,13 +47,17 @@ void TcpRelay::join(QTcpSocket *client, QTcpSocket *target)
 {
     // What the client sends before the far side is connected stays in the
     // client socket's buffer until then.
-    auto pass = [](QTcpSocket *from, QTcpSocket *to) {
-        if (to->state() == QAbstractSocket::ConnectedState)
-            to->write(from->readAll());
+    auto pass = [](QTcpSocket *from, QTcpSocket *to) -> qint64 {
+        if (to->state() != QAbstractSocket::ConnectedState)
+            return 0;
+        const QByteArray bytes = from->readAll();
+        to->write(bytes);
+        return bytes.size();
     };
-    connect(client, &QTcpSocket::readyRead, target, [=] { pass(client, target); });
+    const auto forward = [this, client, target, pass] { m_bytesPassed += pass(client, target); };
+    connect(client, &QTcpSocket::readyRead, target, forward);
+    connect(target, &QTcpSocket::connected, client, forward);
     connect(target, &QTcpSocket::readyRead, client, [=] { pass(target, client); });
-    connect(target, &QTcpSocket::connected, client, [=] { pass(client, target); });
 
     // Either side closing closes the other, once what is buffered is out.
     connect(client, &QTcpSocket::disconnected, target, [=] { target->disconnectFromHost(); });
