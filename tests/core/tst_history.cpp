@@ -3,6 +3,7 @@
 // "Нет связи" against "Выключен"; two writers at once; a damaged file put
 // aside; a file that cannot be written; the file kept to its user.
 
+#include "core/history/historychart.h"
 #include "core/history/historyfile.h"
 #include "core/history/historyreadings.h"
 #include "core/history/historyrecorder.h"
@@ -351,6 +352,64 @@ private slots:
         QFETCH(qint64, period);
         QFETCH(qint64, step);
         QCOMPARE(HistorySteps::defaultStep(period), step);
+    }
+
+    void chartBreaksAtGapsAndLeavesNoDataEmpty()
+    {
+        QList<HistoryReadings::Step> steps;
+        const auto add = [&](State state, int players, int limit) {
+            HistoryReadings::Step step;
+            step.start = Now + steps.size() * 3600;
+            if (players != -2) {
+                step.figures.states.at(state) = 2;
+                step.figures.playersSum = players < 0 ? 0 : 2 * players;
+                step.figures.playersCount = players < 0 ? 0 : 2;
+                step.figures.playersMax = players;
+                step.figures.limit = limit;
+            }
+            steps.append(step);
+        };
+        add(Running, 3, 12);
+        add(Running, 5, 12);
+        add(Off, -2, -1); // no data
+        add(NoContact, -1, -1);
+        add(Off, 0, 12);
+        add(Off, -2, -1);
+        const HistoryChart chart = HistoryChart::layout(QStringLiteral("<a&b>"), steps, 3600, QSizeF(900, 500));
+
+        const HistoryChart::Line &average = chart.playerLines.constFirst();
+        QCOMPARE(average.pieces.size(), 2);
+        QCOMPARE(average.pieces.at(0).size(), 2);
+        // A lone step is drawn across its width.
+        const QList<QPointF> &lone = average.pieces.at(1);
+        QCOMPARE(lone.size(), 2);
+        QCOMPARE(lone.at(0).y(), chart.playersArea.bottom());
+        QCOMPARE(lone.at(1).x() - lone.at(0).x(), chart.playersArea.width() / 6);
+
+        QCOMPARE(chart.bands.size(), 3);
+        QCOMPARE(chart.bands.at(0).state, Running);
+        QCOMPARE(chart.bands.at(0).rect.width(), chart.bandArea.width() / 3);
+        QCOMPARE(chart.bands.at(1).state, NoContact);
+        QCOMPARE(chart.bands.at(1).colour, QStringLiteral("rgb(128, 128, 128)"));
+        QCOMPARE(chart.bands.at(2).colour, QStringLiteral("rgb(170, 0, 0)"));
+        QCOMPARE(chart.bands.at(2).rect.right(), chart.bandArea.left() + chart.bandArea.width() * 5 / 6);
+
+        // The players' scale reaches the limit; resources go from 0 to 100 %.
+        const int top = chart.playerTicks.constLast().label.toInt();
+        QVERIFY2(top >= 12 && top < 24, qPrintable(chart.playerTicks.constLast().label));
+        QCOMPARE(chart.playerTicks.constLast().position, chart.playersArea.top());
+        QCOMPARE(chart.percentTicks.constLast().label, QStringLiteral("100"));
+        QVERIFY(chart.resourceLines.constFirst().pieces.isEmpty());
+        QVERIFY(!chart.timeTicks.isEmpty());
+        for (const HistoryChart::Tick &tick : chart.timeTicks) {
+            QVERIFY(tick.position >= chart.bandArea.left() && tick.position <= chart.bandArea.right());
+            QCOMPARE(QTime::fromString(tick.label, QStringLiteral("HH:mm")).minute(), 0);
+        }
+        QStringList legend;
+        for (const HistoryChart::LegendEntry &entry : chart.legend)
+            legend << entry.label;
+        for (const char *word : {"Работает", "Выключен", "Нет связи", "Нет данных", "Лимит игроков", "ЦП"})
+            QVERIFY2(legend.contains(QString::fromUtf8(word)), word);
     }
 
     void stepsStartOnTheLocalClock()
