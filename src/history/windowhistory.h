@@ -11,10 +11,16 @@
 class MainWindow;
 class QComboBox;
 class QStatusBar;
+class QToolButton;
+class AllServersPoller;
 class HistoryAccess;
+class HistoryWindow;
 
 // The history's part of the main window, attached to it from outside: it
-// records the selected server's replies as they come.
+// records the selected server's replies as they come, puts the button
+// "История" at the right end of the status bar, opens the history window
+// from it, and asks for the other servers' status when the history window's
+// choice says so.
 class WindowHistory : public QObject
 {
     Q_OBJECT
@@ -27,5 +33,14 @@ public:
                   const ApiEndpoint &endpoint);
 
 private:
+    void openWindow();
+    void setRecordAll(bool on);
+
+    MainWindow *window;
+    QComboBox *selector;
+    ServerList servers;
     HistoryAccess *access;
+    AllServersPoller *poller;
+    HistoryWindow *historyWindow = nullptr; // made at the first click
+    bool recordAll = false;
 };
