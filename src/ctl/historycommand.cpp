@@ -35,6 +35,12 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *problem)
     return false;
 }
 
+// The period takes in the current second, which a watch may be recording.
+qint64 endOf(const HistoryText::Period &period)
+{
+    return period.to + 1;
+}
+
 } // namespace
 
 int runHistory(const CtlRequest &request, const ServerStore &store)
@@ -65,7 +71,7 @@ int runHistory(const CtlRequest &request, const ServerStore &store)
         period.from = period.to - wanted.sinceSeconds;
         period.step = wanted.sinceSeconds;
         QList<HistoryReadings::ServerSummary> rows;
-        if (!readings.summary(stored, period.from, period.to, &rows))
+        if (!readings.summary(stored, period.from, endOf(period), &rows))
             return unreadable();
         if (request.json)
             Console::printBytes(HistoryText::summaryJson(rows, period));
@@ -85,7 +91,7 @@ int runHistory(const CtlRequest &request, const ServerStore &store)
     const int offset = QDateTime::fromSecsSinceEpoch(period.to - wanted.sinceSeconds).offsetFromUtc();
     period.from = HistorySteps::alignedStart(period.to - wanted.sinceSeconds, period.step, offset);
     QList<HistoryReadings::Step> steps;
-    if (!readings.steps(wanted.server, period.from, period.to, period.step, &steps))
+    if (!readings.steps(wanted.server, period.from, endOf(period), period.step, &steps))
         return unreadable();
 
     if (!wanted.svgFile.isEmpty()) {
