@@ -68,7 +68,7 @@ HistoryChartView::HistoryChartView(QWidget *parent)
     noData->setText(QStringLiteral("<p style='font-size:large'><b>%1</b></p><p>%2</p>")
                         .arg(tr("Нет данных"),
                              tr("Окно записывает историю выбранного сервера, пока программа работает. "
-                                "Все серверы записывает valmora-ctl watch: о нём раздел README «История».")));
+                                "Все серверы записывает valmora-ctl watch (раздел «History» в README).")));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(40, 40, 40, 40);
     layout->addWidget(noData);
