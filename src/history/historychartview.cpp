@@ -36,7 +36,9 @@ void drawScale(QPainter &painter, const QRectF &area, const QList<HistoryChart::
 
 void drawLines(QPainter &painter, const QList<HistoryChart::Line> &lines)
 {
-    for (const HistoryChart::Line &line : lines) {
+    // The first line of the legend on top: the average over the peak.
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const HistoryChart::Line &line = *it;
         painter.setPen(linePen(line.colour, line.dashed));
         for (const QList<QPointF> &piece : line.pieces) {
             QPainterPath path(piece.constFirst());
@@ -168,8 +170,11 @@ void HistoryChartView::paintEvent(QPaintEvent *event)
     painter.setPen(QColor(160, 160, 160));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(chart.bandArea);
+    // The band's title in the left margin, smaller until it fits there.
     QFont small = font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
+    const double room = chart.bandArea.left() - 6;
+    const double wide = QFontMetricsF(small).horizontalAdvance(chart.bandTitle);
+    small.setPointSizeF(std::max(5.0, small.pointSizeF() * std::min(0.85, room / std::max(1.0, wide))));
     painter.setFont(small);
     painter.setPen(Qt::black);
     painter.drawText(QRectF(0, chart.bandArea.top() - 4, chart.bandArea.left() - 6, chart.bandArea.height() + 8),

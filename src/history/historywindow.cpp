@@ -62,7 +62,7 @@ HistoryWindow::HistoryWindow(HistoryAccess *access, StoredNames stored, QWidget 
     list->setModel(model);
     list->setItemDelegate(new ServerListDelegate(list));
     list->setUniformItemSizes(true);
-    list->setMinimumWidth(260);
+    list->setMinimumWidth(330);
     auto *split = new QSplitter(this);
     split->addWidget(list);
     split->addWidget(chart);

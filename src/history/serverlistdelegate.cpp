@@ -10,7 +10,7 @@ namespace {
 
 constexpr int padding = 6;
 constexpr int dot = 10;
-constexpr int sparklineWidth = 80;
+constexpr int sparklineWidth = 72;
 
 void drawSparkline(QPainter *painter, const QRectF &area, const QList<double> &players, const QColor &colour)
 {
@@ -20,6 +20,7 @@ void drawSparkline(QPainter *painter, const QRectF &area, const QList<double> &p
     QPen pen(colour, 1.2);
     pen.setCosmetic(true);
     painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
     const double stepWidth = players.size() > 1 ? area.width() / double(players.size() - 1) : area.width();
     QPainterPath path;
     bool drawing = false;
@@ -44,7 +45,8 @@ QSize ServerListDelegate::sizeHint(const QStyleOptionViewItem &option, const QMo
 {
     Q_UNUSED(index)
     const QFontMetrics metrics(option.font);
-    return {dot + metrics.horizontalAdvance(QStringLiteral("работал 100 %")) + sparklineWidth + 6 * padding,
+    return {dot + metrics.horizontalAdvance(QStringLiteral("работал 100 % 59 мин назад")) + sparklineWidth
+                + 6 * padding,
             2 * metrics.height() + 3 * padding};
 }
 
