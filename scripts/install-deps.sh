@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-httpserver-dev qt6-websockets-dev
     libssl-dev
+    # The history's database: Qt SQL's SQLite driver.
+    libqt6sql6-sqlite
     fonts-dejavu-core
     # The fuzz targets: clang, its libFuzzer and sanitizer runtimes (only
     # recommended by clang), and llvm-symbolizer for readable reports.

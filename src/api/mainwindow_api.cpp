@@ -38,6 +38,7 @@ int MainWindow::sendQuery(const QString &kind, const QString &parameter, const Q
 
     const int id = http->get(ApiQuery::path(key, kind, parameter, value));
     requestQueries.insert(id, kind);
+    emit querySent(id, name, kind);
     return id;
 }
 
@@ -108,6 +109,7 @@ void MainWindow::httpRequestFinished(int requestId, bool error)
     if (!requestQueries.contains(requestId))
         return;
     const QString kind = requestQueries.take(requestId);
+    emit queryFinished(requestId, HttpExchange::take(*http, error));
     if (error)
         return;
     handleReply(kind, http->readAll());

@@ -5,6 +5,7 @@
 #include "core/settings/settingslocation.h"
 #include "forms/about.h"
 #include "forms/dialog.h"
+#include "history/windowhistory.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -75,6 +76,10 @@ MainWindow::MainWindow(QWidget *parent)
     updateTimer = new QTimer(this);
     connect(updateTimer, &QTimer::timeout, this, &MainWindow::refreshOnTick);
     updateTimer->start(updateIntervalMsec);
+
+    // Before the first queries, so that their replies are recorded too.
+    new WindowHistory(
+        this, ui->statusBar, ui->comboBox, [this] { return servers; }, apiEndpoint);
 
     currentMap = QString();
     fullUpdate();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/api/apiendpoint.h"
+#include "core/api/servicereply.h"
 #include "core/settings/serversync.h"
 
 #include <QMainWindow>
@@ -34,6 +35,12 @@ public:
     // Shows the body of a finished query of the given kind: raw in the
     // debug pane, and through the kind's display if it has one.
     void handleReply(const QString &kind, const QByteArray &body);
+
+signals:
+    // For the history, which keeps what the replies said: a query queued for
+    // `server`, and how it ended.
+    void querySent(int id, const QString &server, const QString &kind);
+    void queryFinished(int id, const HttpExchange &exchange);
 
 public slots:
     void reloadComboBox();

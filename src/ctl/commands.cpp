@@ -6,6 +6,7 @@
 #include "core/settings/settingslocation.h"
 #include "ctl/console.h"
 #include "ctl/exitcode.h"
+#include "ctl/historycommand.h"
 #include "ctl/replytext.h"
 #include "ctl/secretinput.h"
 #include "ctl/serverstore.h"
@@ -162,5 +163,7 @@ int runCommand(const CtlRequest &request)
         return remove(store, request.arguments.constFirst(), request.json);
     if (request.command == QLatin1String("watch"))
         return runWatch(request, store);
+    if (request.command == QLatin1String("history"))
+        return runHistory(request, store);
     return query(store, request);
 }

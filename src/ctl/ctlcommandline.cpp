@@ -33,6 +33,7 @@ const Command commands[] = {
     {"add", "SERVER", 1, 1, "store a server; its API key from standard input"},
     {"remove", "SERVER", 1, 1, "remove a stored server"},
     {"watch", "[SERVER...]", 0, -1, "alert when a server stops, starts or goes silent"},
+    {"history", "[SERVER]", 0, -1, "what watch recorded: states, players, resources"},
 };
 
 const Command *findCommand(const QString &name)
@@ -48,13 +49,15 @@ QString description()
 {
     QString text = QStringLiteral("Queries and controls game servers rented from the Valmora hosting service,\n"
                                   "with the servers and API keys that valmora-panel keeps. The options stand\n"
-                                  "before the command; only watch has options of its own, after it.\n\n"
+                                  "before the command; watch and history have options of\n"
+                                  "their own, after the command.\n\n"
                                   "Commands:\n");
     for (const Command &command : commands) {
         const QString usage = QString::fromLatin1(command.name) + QLatin1Char(' ') + QLatin1String(command.arguments);
         text += QStringLiteral("  %1 %2\n").arg(usage, -26).arg(QLatin1String(command.what));
     }
     text += watchHelp();
+    text += historyHelp();
     text += QStringLiteral("\nWith --json the service's reply is printed as received, and list prints\n"
                            "[{\"name\": ..., \"key\": true|false}].\n\nExit status:\n"
                            "  0  done; for status: the server runs\n"
@@ -177,6 +180,11 @@ void CtlCommandLine::check(const QStringList &positional)
             ? QStringLiteral("название сервера не может быть пустым")
             : QStringLiteral("название сервера не может содержать символы «/» и «\\»");
         return;
+    }
+    if (qstrcmp(command->name, "history") == 0) {
+        problem = readHistoryArguments(arguments, wanted.json, &wanted.history);
+        if (!problem.isEmpty())
+            return;
     }
     if (qstrcmp(command->name, "watch") == 0) {
         problem = readWatchArguments(arguments, &wanted.watch);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ctl/historycommandline.h"
 #include "ctl/watchcommandline.h"
 
 #include <QString>
@@ -14,6 +15,7 @@ struct CtlRequest
     bool json = false;
     int timeoutMsec = 30000;
     WatchRequest watch; // for the command watch
+    HistoryRequest history; // for the command history
 };
 
 // valmora-ctl's command line: [--settings FILE] [--json] [--timeout SECONDS]

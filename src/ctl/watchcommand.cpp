@@ -1,13 +1,16 @@
 #include "watchcommand.h"
 
 #include "core/api/serviceconnection.h"
+#include "core/history/historyfile.h"
 #include "core/program/terminationsignals.h"
+#include "core/settings/settingslocation.h"
 #include "ctl/alertcommand.h"
 #include "ctl/alerttext.h"
 #include "ctl/console.h"
 #include "ctl/exitcode.h"
 #include "ctl/serverstore.h"
 #include "ctl/watchedservers.h"
+#include "ctl/watchhistory.h"
 #include "ctl/watchrounds.h"
 #include "ctl/webhooksender.h"
 
@@ -42,6 +45,10 @@ int runWatch(const CtlRequest &request, ServerStore &store)
         webhook = std::make_unique<WebhookSender>(watch.webhook, store.endpoint().caCertificates, request.timeoutMsec);
 
     WatchRounds rounds(servers, connection, watch.intervalMsec);
+    std::unique_ptr<WatchHistory> history;
+    if (watch.history)
+        history = std::make_unique<WatchHistory>(HistoryFile::besideSettings(SettingsLocation::filePath()), rounds,
+                                                 connection);
     QObject::connect(&rounds, &WatchRounds::reported, &loop, [&](const StateChange &change) {
         if (request.json)
             Console::printBytes(AlertText::jsonLine(change));

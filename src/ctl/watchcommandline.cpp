@@ -18,7 +18,8 @@ QString readWatchArguments(const QStringList &arguments, WatchRequest *watch)
     const QCommandLineOption interval(QStringLiteral("interval"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption exec(QStringLiteral("exec"), QString(), QStringLiteral("COMMAND"));
     const QCommandLineOption webhook(QStringLiteral("webhook"), QString(), QStringLiteral("URL"));
-    parser.addOptions({interval, exec, webhook});
+    const QCommandLineOption noHistory(QStringLiteral("no-history"));
+    parser.addOptions({interval, exec, webhook, noHistory});
     if (!parser.parse(QStringList {QStringLiteral("watch")} + arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (unknown.isEmpty())
@@ -53,6 +54,7 @@ QString readWatchArguments(const QStringList &arguments, WatchRequest *watch)
         if (!problem.isEmpty())
             return parser.isSet(webhook) ? problem : QStringLiteral("VALMORA_WEBHOOK: ") + problem;
     }
+    watch->history = !parser.isSet(noHistory);
     watch->servers = parser.positionalArguments();
     return QString();
 }
@@ -70,5 +72,8 @@ QString watchHelp()
                           "  VALMORA_PLAYERS_MAX, VALMORA_MAP and VALMORA_TIME set (ended after 60 s),\n"
                           "  and is posted as JSON to URL (https://, or http:// to this machine; tried\n"
                           "  once more after 30 s); VALMORA_WEBHOOK gives URL when --webhook is not\n"
-                          "  given. Runs until SIGINT or SIGTERM (Ctrl+C), then exits with 0.\n");
+                          "  given. Runs until SIGINT or SIGTERM (Ctrl+C), then exits with 0.\n"
+                          "  Each state is recorded in the history (see history), with the resources\n"
+                          "  asked for at most once a minute per server; --no-history records nothing\n"
+                          "  and asks for nothing more.\n");
 }

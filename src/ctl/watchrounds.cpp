@@ -86,6 +86,7 @@ void WatchRounds::onReplied(int id, const ServiceReply &reply)
         return;
     pending = 0;
     const QString &name = round.at(position).name;
+    emit answered(name, round.at(position).apiKey, reply);
     // A server's first query that fails is asked once more at once, so that
     // its first state, too, is "Нет связи" only after two failures in a row.
     if (!reply.usable() && !askedAgain && !tracker.hasReported(name)) {

@@ -29,6 +29,8 @@ signals:
     void reported(const StateChange &change);
     // Why a server's state became "Нет связи", in Russian.
     void unreachable(const QString &server, const QString &failure);
+    // Every answer to a status query, usable or not, as it comes.
+    void answered(const QString &server, const QString &apiKey, const ServiceReply &reply);
 
 private:
     void beginRound();

@@ -90,12 +90,22 @@ private slots:
         const QMetaObject &meta = MainWindow::staticMetaObject;
         QCOMPARE(meta.className(), "MainWindow");
         QCOMPARE(meta.superClass(), &QMainWindow::staticMetaObject);
-        QCOMPARE(meta.methodCount() - meta.methodOffset(), int(expected.size()));
+        // Besides the slots only the history's two hooks, which are signals.
+        QList<QMetaMethod> slotMethods;
+        QList<QByteArray> signalNames;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            if (meta.method(i).methodType() == QMetaMethod::Signal)
+                signalNames << meta.method(i).methodSignature();
+            else
+                slotMethods << meta.method(i);
+        }
+        QCOMPARE(signalNames, QList<QByteArray>({"querySent(int,QString,QString)", "queryFinished(int,HttpExchange)"}));
+        QCOMPARE(slotMethods.size(), expected.size());
         QCOMPARE(meta.propertyCount(), meta.propertyOffset());
         QCOMPARE(meta.enumeratorCount(), meta.enumeratorOffset());
         QCOMPARE(meta.classInfoCount(), meta.classInfoOffset());
         for (int i = 0; i < expected.size(); ++i) {
-            const QMetaMethod method = meta.method(meta.methodOffset() + i);
+            const QMetaMethod method = slotMethods.at(i);
             QCOMPARE(method.methodSignature(), QByteArray(expected[i].signature));
             QCOMPARE(method.methodType(), QMetaMethod::Slot);
             QCOMPARE(method.access(), expected[i].access);

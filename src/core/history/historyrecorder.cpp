@@ -1,0 +1,148 @@
+#include "historyrecorder.h"
+
+#include "core/history/historyfile.h"
+#include "core/history/historystore.h"
+
+#include <QDir>
+
+namespace {
+
+// Busy time-outs in a row before the file counts as locked for good.
+constexpr int busyTries = 3;
+constexpr qint64 retryAfterSeconds = 3600;
+
+void warnThroughQt(const QString &text)
+{
+    qWarning("%s", qUtf8Printable(text));
+}
+
+} // namespace
+
+HistoryRecorder::HistoryRecorder(const QString &path, History::Clock clock, Warning warning)
+    : path(path)
+    , clock(std::move(clock))
+    , warning(warning ? std::move(warning) : Warning(warnThroughQt))
+    , worker([this] { run(); })
+{ }
+
+HistoryRecorder::~HistoryRecorder()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    wake.notify_one();
+    worker.join();
+}
+
+void HistoryRecorder::record(const History::StatusSample &sample)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        statuses.append(sample);
+        ++queued;
+    }
+    wake.notify_one();
+}
+
+void HistoryRecorder::record(const History::ResourceSample &sample)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        resources.append(sample);
+        ++queued;
+    }
+    wake.notify_one();
+}
+
+void HistoryRecorder::flush()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    const quint64 wanted = queued;
+    written.wait(lock, [&] { return done >= wanted; });
+}
+
+void HistoryRecorder::run()
+{
+    HistoryStore store(path);
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        wake.wait(lock, [this] { return stopping || !statuses.isEmpty() || !resources.isEmpty(); });
+        if (statuses.isEmpty() && resources.isEmpty())
+            return;
+        const QList<History::StatusSample> takenStatuses = std::exchange(statuses, {});
+        const QList<History::ResourceSample> takenResources = std::exchange(resources, {});
+        const quint64 taken = queued;
+        lock.unlock();
+        writeBatch(store, takenStatuses, takenResources);
+        lock.lock();
+        done = taken;
+        written.notify_all();
+    }
+}
+
+void HistoryRecorder::writeBatch(HistoryStore &store, const QList<History::StatusSample> &statuses,
+                                 const QList<History::ResourceSample> &resources)
+{
+    const qint64 now = clock();
+    if (stopped && now < retryAt)
+        return;
+    for (int attempt = 0; attempt < busyTries + 1; ++attempt) {
+        if (!ready(store, now))
+            return;
+        HistoryStore::Outcome outcome = store.write(statuses, resources);
+        if (outcome == HistoryStore::Outcome::Ready) {
+            stopped = false;
+            outcome = store.foldIfDue(now);
+            // A fold that must wait is done by the next batch.
+            if (outcome == HistoryStore::Outcome::Ready || outcome == HistoryStore::Outcome::Busy)
+                return;
+        }
+        if (outcome == HistoryStore::Outcome::Failed) {
+            stopRecording(store.problem(), now);
+            return;
+        }
+        // Damaged: opened anew (and put aside) on the next attempt; Busy: tried again.
+        if (outcome == HistoryStore::Outcome::Damaged)
+            open = false;
+    }
+    stopRecording(store.problem(), now);
+}
+
+// Opens the file if it is not open, putting a damaged one aside.
+bool HistoryRecorder::ready(HistoryStore &store, qint64 now)
+{
+    for (int attempt = 0; !open && attempt < busyTries; ++attempt) {
+        const HistoryStore::Outcome outcome = store.openForWriting();
+        if (outcome == HistoryStore::Outcome::Ready) {
+            open = true;
+        } else if (outcome == HistoryStore::Outcome::Damaged) {
+            const QString problem = store.problem();
+            // The file is closed before it is renamed (Windows keeps open files).
+            store.close();
+            const QString aside = HistoryFile::putAside(path, now);
+            if (aside.isEmpty()) {
+                stopRecording(problem, now);
+                return false;
+            }
+            warning(QStringLiteral("файл истории %1 повреждён (%2); он переименован в %3, начат новый")
+                        .arg(QDir::toNativeSeparators(path), problem, QDir::toNativeSeparators(aside)));
+        } else if (outcome == HistoryStore::Outcome::Failed) {
+            stopRecording(store.problem(), now);
+            return false;
+        }
+    }
+    if (!open)
+        stopRecording(store.problem(), now);
+    return open;
+}
+
+void HistoryRecorder::stopRecording(const QString &problem, qint64 now)
+{
+    if (!stopped)
+        warning(
+            QStringLiteral("история не записывается (%1); запись остановлена, новая попытка через час").arg(problem));
+    stopped = true;
+    open = false;
+    retryAt = now + retryAfterSeconds;
+}
