@@ -13,6 +13,7 @@ struct BenchContext
     QString windowProbe; // the program's window in a probe process
     QString emptyProbe; // an empty main window in a probe process
     QString floorProbe; // the same with a line of text and TLS loaded
+    QString textFloorProbe; // a fixed window of the program's size with a line of text, no TLS
     QString service; // the stand-in service program
     QString ctl; // the command-line tool
     QString ctlFloor; // one bare HTTPS GET from a Qt Core and Network program

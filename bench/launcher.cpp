@@ -6,8 +6,11 @@
 //
 //   valmora-bench-launch PROGRAM [ARGUMENTS...]
 //
-// The program's standard output and error pass through; after the program
-// has ended one more line follows on standard output:
+// The program's standard output and error pass through. The program finds
+// the moment of its spawn in VALMORA_BENCH_SPAWNED_NS (CLOCK_MONOTONIC, in
+// nanoseconds), so that a probe can tell the time from its start to its
+// window on screen. After the program has ended one more line follows on
+// standard output:
 //   launched: exit=N wall_ms=N cpu_ms=N peak_kib=N
 // exit is -1 when the program did not exit normally, 127 when it could not
 // be started.
@@ -20,6 +23,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -45,6 +49,10 @@ int main(int argc, char *argv[])
     timespec started {};
     timespec ended {};
     clock_gettime(CLOCK_MONOTONIC, &started);
+    char spawned[32];
+    std::snprintf(spawned, sizeof spawned, "%lld",
+                  static_cast<long long>(started.tv_sec) * 1000000000LL + static_cast<long long>(started.tv_nsec));
+    setenv("VALMORA_BENCH_SPAWNED_NS", spawned, 1);
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[1], nullptr, nullptr, argv + 1, environ) != 0) {
         std::printf("launched: exit=127 wall_ms=0 cpu_ms=0 peak_kib=0\n");

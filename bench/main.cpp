@@ -98,6 +98,7 @@ int main(int argc, char *argv[])
                                 QStringLiteral(BENCH_WINDOW_PROBE),
                                 QStringLiteral(BENCH_EMPTY_PROBE),
                                 QStringLiteral(BENCH_FLOOR_PROBE),
+                                QStringLiteral(BENCH_TEXT_FLOOR_PROBE),
                                 QStringLiteral(API_SERVICE_EXECUTABLE),
                                 QStringLiteral(BENCH_CTL),
                                 QStringLiteral(BENCH_CTL_FLOOR)};

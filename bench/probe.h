@@ -13,7 +13,8 @@ class QWidget;
 //
 //   first-paint [--settings DIR]
 //       show the window and quit right after its first paint; prints
-//       "first_paint_ms=N", the time from main() to that paint
+//       "first_paint_ms=N", the time from main() to that paint, and, when
+//       started by the launcher, "on_screen_ms=N", the time from the spawn
 //   settled [--settings DIR]
 //       show the window, let it settle (the program: its first full update
 //       answered) and quit; prints "settled_ms=N", the time from main()

@@ -167,6 +167,7 @@ private slots:
         QTest::addColumn<QString>("probe");
         QTest::newRow("empty window") << QStringLiteral(BENCH_EMPTY_PROBE);
         QTest::newRow("text and TLS floor") << QStringLiteral(BENCH_FLOOR_PROBE);
+        QTest::newRow("text floor, no TLS") << QStringLiteral(BENCH_TEXT_FLOOR_PROBE);
         QTest::newRow("program's window") << QStringLiteral(BENCH_WINDOW_PROBE);
     }
 

@@ -33,7 +33,9 @@ int MainWindow::sendQuery(const QString &kind, const QString &parameter, const Q
         return 0;
     const QString key = servers.value(name);
 
-    http->setSslConfiguration(sslSocket->sslConfiguration());
+    // Read when the operation runs: the first queries are queued before
+    // `sslSocket` exists.
+    http->setSslConfiguration([this] { return sslSocket->sslConfiguration(); });
     http->setHost(apiEndpoint.host, QueuedHttp::ConnectionModeHttps, apiEndpoint.port);
 
     const int id = http->get(ApiQuery::path(key, kind, parameter, value));

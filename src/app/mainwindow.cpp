@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "app/afterfirstpaint.h"
 #include "core/api/queuedhttp.h"
 #include "core/settings/filewatch.h"
 #include "core/settings/settingslocation.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSslSocket>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace {
@@ -48,8 +50,13 @@ MainWindow::MainWindow(QWidget *parent)
     readSettings();
 
     http = new QueuedHttp(this);
-    sslSocket = new QSslSocket(this);
-    sslSocket->setSslConfiguration(apiEndpoint.sslConfiguration());
+    // Loading the TLS backend is a fifth of the start-up's work and the
+    // first picture needs none of it: the socket with the API's TLS settings
+    // is made right after the first paint. The queries queued until then
+    // wait for it.
+    sslSocket = nullptr;
+    http->hold();
+    new AfterFirstPaint(this, [this] { setUpTls(); });
     connect(http, SIGNAL(requestFinished(int, bool)), this, SLOT(httpRequestFinished(int, bool)));
 
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(getStatus()));
@@ -95,6 +102,18 @@ MainWindow::~MainWindow()
     // The save reads the console history from the form, so it runs first.
     saveSettings();
     delete ui;
+}
+
+void MainWindow::setUpTls()
+{
+    const QString problem = apiEndpoint.parsePendingCaCertificates();
+    if (!problem.isEmpty()) {
+        qWarning("%s", qUtf8Printable(problem));
+        statusBar()->showMessage(problem);
+    }
+    sslSocket = new QSslSocket(this);
+    sslSocket->setSslConfiguration(apiEndpoint.sslConfiguration());
+    http->release();
 }
 
 void MainWindow::createTrayIcon()

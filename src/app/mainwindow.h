@@ -66,6 +66,9 @@ private slots:
 
 private:
     void createTrayIcon();
+    // Reads the extra certificates, makes `sslSocket` with the API's TLS
+    // settings and lets the queued queries go.
+    void setUpTls();
     void refreshOnTick();
     // Queues a query of the given kind for the selected server, with one
     // parameter when `parameter` is named; returns its id, 0 when none is selected.

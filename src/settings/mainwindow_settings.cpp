@@ -48,7 +48,8 @@ void MainWindow::readSettings()
     }
     ui->comboBox_3->insertItems(ui->comboBox_3->count(), settings.value(QStringLiteral("cmd")).toStringList());
 
-    QStringList problems = apiEndpoint.configure(settings);
+    // The certificates are parsed with the TLS set-up, after the first paint.
+    QStringList problems = apiEndpoint.configure(settings, ApiEndpoint::CertificateParsing::Later);
     settings.endGroup();
 
     settings.beginGroup(serversGroup);

@@ -66,6 +66,7 @@ private slots:
     void silentPeerIsGivenUp();
     void connectionIsReused();
     void tlsSettingsAreTakenAsQueued();
+    void heldOperationsWaitForRelease();
     void deletingClientAbandonsPendingRequests();
     void clientMayBeDeletedWhileHandlingAFinish();
 
@@ -379,6 +380,34 @@ void TestQueuedHttp::tlsSettingsAreTakenAsQueued()
     QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 7, kWait);
     QCOMPARE(log.of(rejectedAgain).error, true);
     QCOMPARE(m_server->targets(), QList<QByteArray>({"/trusted"}));
+}
+
+void TestQueuedHttp::heldOperationsWaitForRelease()
+{
+    QueuedHttp http;
+    Log log(&http);
+    http.hold();
+    int asked = 0;
+    // Settings from a source are read when their operation runs, not before.
+    const int tls = http.setSslConfiguration([&] {
+        ++asked;
+        return trusting();
+    });
+    http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port());
+    const int id = http.get("/after-release");
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(log.events.isEmpty());
+    QCOMPARE(asked, 0);
+    QVERIFY(http.hasPendingRequests());
+    QCOMPARE(http.currentId(), 0);
+
+    http.release();
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, kWait);
+    QCOMPARE(log.events.first(), QStringLiteral("S%1").arg(tls));
+    QCOMPARE(asked, 1);
+    QCOMPARE(log.of(id).error, false);
+    QCOMPARE(m_server->targets(), QList<QByteArray>({"/after-release"}));
 }
 
 void TestQueuedHttp::deletingClientAbandonsPendingRequests()

@@ -7,7 +7,9 @@
 #include "core/crypto/machinekey.h"
 #include "core/settings/settingsfile.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #ifdef Q_OS_WIN
@@ -91,6 +93,56 @@ private slots:
             QCOMPARE(endpoint.host, ApiEndpoint::defaultHost());
             QCOMPARE(endpoint.port, ApiEndpoint::defaultPort);
         }
+    }
+
+    // Parsing put off: a missing file or one that names no certificate is
+    // told at once, text that holds none after all when it is parsed.
+    void trustedCertificatesParsedLater_data()
+    {
+        QTest::addColumn<QByteArray>("text"); // empty: no such file
+        QTest::addColumn<bool>("toldAtOnce");
+        QTest::addColumn<bool>("toldWhenParsed");
+        QTest::addColumn<int>("certificates");
+
+        QFile certificate(QStringLiteral(TEST_DATA_DIR "/localhost.crt"));
+        QVERIFY(certificate.open(QIODevice::ReadOnly));
+        QFile key(QStringLiteral(TEST_DATA_DIR "/localhost.key"));
+        QVERIFY(key.open(QIODevice::ReadOnly));
+        QTest::newRow("certificate") << certificate.readAll() << false << false << 1;
+        QTest::newRow("no such file") << QByteArray() << true << false << 0;
+        QTest::newRow("a key") << key.readAll() << true << false << 0;
+        QTest::newRow("broken certificate") << QByteArray("-----BEGIN CERTIFICATE-----\nnot base64 DER\n"
+                                                          "-----END CERTIFICATE-----\n")
+                                            << false << true << 0;
+    }
+
+    void trustedCertificatesParsedLater()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, toldAtOnce);
+        QFETCH(bool, toldWhenParsed);
+        QFETCH(int, certificates);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString path = folder.filePath(QStringLiteral("ca.pem"));
+        if (!text.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        QSettings settings(folder.filePath(QStringLiteral("setting.ini")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("cacert"), path);
+
+        ApiEndpoint endpoint;
+        const QStringList problems = endpoint.configure(settings, ApiEndpoint::CertificateParsing::Later);
+        QCOMPARE(problems.size(), toldAtOnce ? 1 : 0);
+        QVERIFY(endpoint.caCertificates.isEmpty());
+        const QString problem = endpoint.parsePendingCaCertificates();
+        QCOMPARE(!problem.isEmpty(), toldWhenParsed);
+        if (toldWhenParsed) // worded as configure() words it
+            QVERIFY(problem.startsWith(QStringLiteral("Не удалось прочитать сертификаты «%1»").arg(path)));
+        QCOMPARE(endpoint.caCertificates.size(), certificates);
+        QVERIFY(endpoint.parsePendingCaCertificates().isEmpty()); // taken in once
     }
 
     void trustedCertificatesAreRead()

@@ -4,6 +4,8 @@
 #include <QHostAddress>
 #include <QSettings>
 
+#include <utility>
+
 QString ApiEndpoint::defaultHost()
 {
     return QStringLiteral("api.valmora.example");
@@ -53,19 +55,56 @@ QString ApiEndpoint::setHostEntry(const QString &entry)
     return QString();
 }
 
-QString ApiEndpoint::loadCaCertificates(const QString &path)
+namespace {
+
+QString noCertificates()
+{
+    return QObject::tr("в файле нет сертификатов PEM");
+}
+
+QString unusableCertificates(const QString &path, const QString &problem)
+{
+    return QObject::tr("Не удалось прочитать сертификаты «%1»: %2").arg(path, problem);
+}
+
+} // namespace
+
+QString ApiEndpoint::loadCaCertificates(const QString &path, CertificateParsing parsing)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return file.errorString();
-    const QList<QSslCertificate> found = QSslCertificate::fromDevice(&file, QSsl::Pem);
+    const QByteArray text = file.readAll();
+    if (parsing == CertificateParsing::Now) {
+        const QList<QSslCertificate> found = QSslCertificate::fromData(text, QSsl::Pem);
+        if (found.isEmpty())
+            return noCertificates();
+        caCertificates = found;
+        return QString();
+    }
+    // The usual mistake, a file with no certificate at all (a key, say), is
+    // still told at once.
+    if (!text.contains("-----BEGIN CERTIFICATE-----"))
+        return noCertificates();
+    pendingCaFile = path;
+    pendingCaText = text;
+    return QString();
+}
+
+QString ApiEndpoint::parsePendingCaCertificates()
+{
+    if (pendingCaFile.isEmpty())
+        return QString();
+    const QString path = std::exchange(pendingCaFile, QString());
+    const QList<QSslCertificate> found
+        = QSslCertificate::fromData(std::exchange(pendingCaText, QByteArray()), QSsl::Pem);
     if (found.isEmpty())
-        return QObject::tr("в файле нет сертификатов PEM");
+        return unusableCertificates(path, noCertificates());
     caCertificates = found;
     return QString();
 }
 
-QStringList ApiEndpoint::configure(const QSettings &settings)
+QStringList ApiEndpoint::configure(const QSettings &settings, CertificateParsing parsing)
 {
     QStringList problems;
     const QString hostEntry = settings.value(QStringLiteral("host")).toString();
@@ -76,9 +115,9 @@ QStringList ApiEndpoint::configure(const QSettings &settings)
     }
     const QString caFile = settings.value(QStringLiteral("cacert")).toString();
     if (!caFile.isEmpty()) {
-        const QString problem = loadCaCertificates(caFile);
+        const QString problem = loadCaCertificates(caFile, parsing);
         if (!problem.isEmpty())
-            problems << QObject::tr("Не удалось прочитать сертификаты «%1»: %2").arg(caFile, problem);
+            problems << unusableCertificates(caFile, problem);
     }
     return problems;
 }

@@ -15,9 +15,17 @@ struct ApiEndpoint
     static QString defaultHost();
     static constexpr quint16 defaultPort = 443;
 
+    // Parsing certificates loads the TLS backend, which a window may put
+    // off until it is on screen.
+    enum class CertificateParsing { Now, Later };
+
     QString host = defaultHost();
     quint16 port = defaultPort;
     QList<QSslCertificate> caCertificates;
+    // A certificate file read with CertificateParsing::Later, and its text,
+    // until parsePendingCaCertificates() takes them in.
+    QString pendingCaFile;
+    QByteArray pendingCaText;
 
     // Accepts "name", "name:port", "[v6-address]" or "[v6-address]:port".
     // On a malformed entry returns a Russian description and keeps the
@@ -25,13 +33,19 @@ struct ApiEndpoint
     QString setHostEntry(const QString &entry);
 
     // Reads every PEM certificate in the file. Returns a Russian description
-    // when the file cannot be read or holds no certificate.
-    QString loadCaCertificates(const QString &path);
+    // when the file cannot be read or holds no certificate. Later parsing
+    // only keeps the text of a file that names a certificate at all.
+    QString loadCaCertificates(const QString &path, CertificateParsing parsing = CertificateParsing::Now);
 
     // Takes "host" and "cacert" from the settings' current group (the
     // file's [Main]), where given. Returns what could not be used, one
     // Russian sentence each; the rest of the endpoint is set regardless.
-    QStringList configure(const QSettings &settings);
+    QStringList configure(const QSettings &settings, CertificateParsing parsing = CertificateParsing::Now);
+
+    // Parses the text kept by a later parsing into caCertificates. Returns
+    // configure()'s sentence when it held no certificate after all, an
+    // empty text otherwise (and when nothing was kept).
+    QString parsePendingCaCertificates();
 
     // The TLS settings every client of the API uses: Qt's defaults, every
     // certificate check on, trusting the system's authorities and those of

@@ -70,7 +70,6 @@ bool isTransportFailure(const QNetworkReply *reply)
 QueuedHttp::QueuedHttp(QObject *parent)
     : QObject(parent)
     , m_manager(new QNetworkAccessManager(this))
-    , m_sslConfiguration(QSslConfiguration::defaultConfiguration())
 {
     // Redirects are replies like any other, handed to the caller unfollowed.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -86,9 +85,14 @@ QueuedHttp::~QueuedHttp()
 
 int QueuedHttp::setSslConfiguration(const QSslConfiguration &configuration)
 {
+    return setSslConfiguration([configuration] { return configuration; });
+}
+
+int QueuedHttp::setSslConfiguration(const std::function<QSslConfiguration()> &source)
+{
     Operation operation;
     operation.kind = Operation::SetSslConfiguration;
-    operation.sslConfiguration = configuration;
+    operation.sslConfiguration = source;
     return enqueue(operation);
 }
 
@@ -130,6 +134,17 @@ QString QueuedHttp::errorString() const
     return m_finished.errorString;
 }
 
+void QueuedHttp::hold()
+{
+    m_held = true;
+}
+
+void QueuedHttp::release()
+{
+    m_held = false;
+    scheduleNext();
+}
+
 bool QueuedHttp::hasPendingRequests() const
 {
     return !m_pending.isEmpty();
@@ -162,7 +177,7 @@ int QueuedHttp::enqueue(Operation operation)
 // emitted from inside a queuing call.
 void QueuedHttp::scheduleNext()
 {
-    if (m_nextScheduled || m_currentId != 0 || m_pending.isEmpty())
+    if (m_held || m_nextScheduled || m_currentId != 0 || m_pending.isEmpty())
         return;
     m_nextScheduled = true;
     QMetaObject::invokeMethod(this, &QueuedHttp::startNext, Qt::QueuedConnection);
@@ -171,7 +186,7 @@ void QueuedHttp::scheduleNext()
 void QueuedHttp::startNext()
 {
     m_nextScheduled = false;
-    if (m_currentId != 0 || m_pending.isEmpty())
+    if (m_held || m_currentId != 0 || m_pending.isEmpty())
         return;
 
     const Operation operation = m_pending.dequeue();
@@ -199,9 +214,10 @@ void QueuedHttp::startNext()
 
 void QueuedHttp::applySslConfiguration(const Operation &operation)
 {
-    const QSslConfiguration &configuration = *operation.sslConfiguration;
+    const QSslConfiguration configuration = operation.sslConfiguration();
     // Open connections were made under the old settings and must not be reused.
-    if (configuration != m_sslConfiguration)
+    const QSslConfiguration inUse = m_sslConfiguration.value_or(QSslConfiguration::defaultConfiguration());
+    if (configuration != inUse)
         m_manager->clearConnectionCache();
     m_sslConfiguration = configuration;
 }
@@ -225,8 +241,9 @@ void QueuedHttp::startGet(const Operation &operation)
     }
 
     QNetworkRequest request(requestUrl(m_hostName, m_mode, m_port, operation.path));
-    if (m_mode == ConnectionModeHttps)
-        request.setSslConfiguration(m_sslConfiguration);
+    // Without settings of its own the request takes Qt's default.
+    if (m_mode == ConnectionModeHttps && m_sslConfiguration)
+        request.setSslConfiguration(*m_sslConfiguration);
     // Plain HTTP/1.1 with keep-alive, and no cookies kept between requests.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);

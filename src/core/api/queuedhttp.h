@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 
 class QNetworkAccessManager;
@@ -32,8 +33,12 @@ public:
     ~QueuedHttp() override;
 
     // Later GETs use `configuration`, as it is when queued. Before the first
-    // of these operations, Qt's default settings apply.
+    // of these operations, Qt's default settings apply. The client itself
+    // touches no TLS until then: building any TLS settings loads the backend.
     int setSslConfiguration(const QSslConfiguration &configuration);
+    // The same with settings that `source` gives when the operation runs,
+    // for an owner that builds them only after queuing (see hold()).
+    int setSslConfiguration(const std::function<QSslConfiguration()> &source);
     // Port 0 means the mode's default port (80 or 443).
     int setHost(const QString &hostName, ConnectionMode mode = ConnectionModeHttp, quint16 port = 0);
     // GET of an already percent-encoded path with optional query, sent as
@@ -51,7 +56,13 @@ public:
     QNetworkReply::NetworkError error() const;
     QString errorString() const;
 
-    // True while operations wait behind the one that is running.
+    // While held, queued operations wait (one already running goes on);
+    // release() starts them, in order. Lets an owner queue requests before
+    // it has what their TLS settings need.
+    void hold();
+    void release();
+
+    // True while operations wait behind the one that is running, or for a release.
     bool hasPendingRequests() const;
     // Id of the operation that is running, 0 when idle.
     int currentId() const;
@@ -72,8 +83,9 @@ private:
         enum Kind { SetSslConfiguration, SetHost, Get };
         Kind kind = Get;
         int id = 0;
-        // Only set for its own kind: an empty QSslConfiguration is not free.
-        std::optional<QSslConfiguration> sslConfiguration;
+        // Only for its own kind; a function, since even an empty
+        // QSslConfiguration loads the TLS backend.
+        std::function<QSslConfiguration()> sslConfiguration;
         QString hostName;
         ConnectionMode mode = ConnectionModeHttp;
         quint16 port = 0;
@@ -105,8 +117,10 @@ private:
     int m_lastId = 0;
     int m_currentId = 0;
     bool m_nextScheduled = false;
+    bool m_held = false;
 
-    QSslConfiguration m_sslConfiguration;
+    // None until an operation sets one: Qt's default then applies.
+    std::optional<QSslConfiguration> m_sslConfiguration;
     QString m_hostName;
     ConnectionMode m_mode = ConnectionModeHttp;
     quint16 m_port = 0;
