@@ -18,16 +18,9 @@ WatchedServers::WatchedServers(ServerStore &store, const QStringList &named)
     }
     for (const QString &name : named) {
         QString apiKey;
-        switch (store.key(name, &apiKey)) {
-        case ServerStore::Lookup::NoSuchServer:
-            startProblem = QStringLiteral("нет сервера «%1»").arg(name);
+        startProblem = store.key(name, &apiKey);
+        if (!startProblem.isEmpty())
             return;
-        case ServerStore::Lookup::KeyUnreadable:
-            startProblem = unreadableKey(name);
-            return;
-        case ServerStore::Lookup::Found:
-            break;
-        }
         // A name given twice is watched once.
         if (std::none_of(servers.cbegin(), servers.cend(), [&name](const Server &s) { return s.name == name; }))
             servers.append({name, apiKey});
@@ -63,7 +56,7 @@ void WatchedServers::takeStored()
             const MachineCipher::Key key = cipher.decipher(record);
             if (key.outcome == MachineCipher::Unreadable) {
                 unreadable.insert(record);
-                Console::printError(unreadableKey(it.key()) + QStringLiteral("; этот сервер пропущен"));
+                Console::printError(ServerStore::unreadableKey(it.key()) + QStringLiteral("; этот сервер пропущен"));
             } else {
                 known = deciphered.insert(record, key.text);
             }
@@ -81,11 +74,4 @@ void WatchedServers::takeStored()
             stillUnreadable.insert(record);
     }
     unreadable.swap(stillUnreadable);
-}
-
-QString WatchedServers::unreadableKey(const QString &name)
-{
-    return QStringLiteral("ключ API сервера «%1» не читается на этом компьютере; добавьте его заново: "
-                          "valmora-ctl add \"%1\"")
-        .arg(name);
 }

@@ -36,7 +36,6 @@ public:
 
 private:
     void takeStored();
-    static QString unreadableKey(const QString &name);
 
     ServerStore &store;
     bool following;
