@@ -10,6 +10,8 @@
 #include "core/api/statusreply.h"
 #include "ui_mainwindow.h"
 
+#include <QSslSocket>
+
 using namespace ReplyReader;
 
 namespace {
@@ -31,7 +33,7 @@ int MainWindow::sendQuery(const QString &kind, const QString &parameter, const Q
         return 0;
     const QString key = servers.value(name);
 
-    http->setSocket(sslSocket);
+    http->setSslConfiguration(sslSocket->sslConfiguration());
     http->setHost(apiEndpoint.host, QueuedHttp::ConnectionModeHttps, apiEndpoint.port);
 
     const int id = http->get(ApiQuery::path(key, kind, parameter, value));

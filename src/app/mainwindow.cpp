@@ -11,7 +11,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
 
@@ -49,13 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     http = new QueuedHttp(this);
     sslSocket = new QSslSocket(this);
-    if (!apiEndpoint.caCertificates.isEmpty()) {
-        // Trust a private service's certificates on top of the system's;
-        // every certificate check stays on.
-        QSslConfiguration tls = sslSocket->sslConfiguration();
-        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + apiEndpoint.caCertificates);
-        sslSocket->setSslConfiguration(tls);
-    }
+    sslSocket->setSslConfiguration(apiEndpoint.sslConfiguration());
     connect(http, SIGNAL(requestFinished(int, bool)), this, SLOT(httpRequestFinished(int, bool)));
 
     connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(getStatus()));

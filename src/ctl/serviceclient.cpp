@@ -3,8 +3,6 @@
 #include "core/api/queuedhttp.h"
 
 #include <QEventLoop>
-#include <QSslConfiguration>
-#include <QSslSocket>
 
 ServiceClient::ServiceClient(const ApiEndpoint &endpoint, int timeoutMsec)
     : endpoint(endpoint)
@@ -14,7 +12,7 @@ ServiceClient::ServiceClient(const ApiEndpoint &endpoint, int timeoutMsec)
 ServiceClient::Reply ServiceClient::get(const QByteArray &path) const
 {
     if (endpoint.caCertificates.isEmpty())
-        return read(send(path, {}));
+        return read(send(path, endpoint.sslConfiguration()));
 
     // The window trusts a private service's certificates on top of the
     // system's. Reading all of the system's takes a tenth of a second and
@@ -22,24 +20,17 @@ ServiceClient::Reply ServiceClient::get(const QByteArray &path) const
     // tried alone first: whatever they accept, the whole set accepts too.
     // Only a refused handshake, before which no request goes out, is tried
     // again with the whole set.
-    const HttpExchange own = send(path, endpoint.caCertificates);
+    const HttpExchange own = send(path, endpoint.sslConfigurationTrustingOwnOnly());
     if (own.error != QNetworkReply::SslHandshakeFailedError)
         return read(own);
-    return read(send(path, QSslConfiguration::systemCaCertificates() + endpoint.caCertificates));
+    return read(send(path, endpoint.sslConfiguration()));
 }
 
-HttpExchange ServiceClient::send(const QByteArray &path, const QList<QSslCertificate> &authorities) const
+HttpExchange ServiceClient::send(const QByteArray &path, const QSslConfiguration &tls) const
 {
     QueuedHttp http;
     http.setTransferTimeout(timeoutMsec);
-    // Every certificate check stays on.
-    QSslSocket tlsSettings;
-    if (!authorities.isEmpty()) {
-        QSslConfiguration tls = tlsSettings.sslConfiguration();
-        tls.setCaCertificates(authorities);
-        tlsSettings.setSslConfiguration(tls);
-    }
-    http.setSocket(&tlsSettings);
+    http.setSslConfiguration(tls);
     http.setHost(endpoint.host, QueuedHttp::ConnectionModeHttps, endpoint.port);
     const int id = http.get(path);
 

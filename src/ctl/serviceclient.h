@@ -4,8 +4,7 @@
 #include "core/api/servicereply.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QSslCertificate>
+#include <QSslConfiguration>
 
 // One query to the hosting API at a time, sent exactly as the window sends
 // it (the same HTTPS client), trusting the certificates the window trusts,
@@ -22,8 +21,8 @@ public:
     Reply get(const QByteArray &path) const;
 
 private:
-    // One GET; an empty list of authorities means Qt's default, the system's.
-    HttpExchange send(const QByteArray &path, const QList<QSslCertificate> &authorities) const;
+    // One GET under the given TLS settings.
+    HttpExchange send(const QByteArray &path, const QSslConfiguration &tls) const;
     Reply read(const HttpExchange &exchange) const;
 
     ApiEndpoint endpoint;

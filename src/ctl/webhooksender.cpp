@@ -1,5 +1,6 @@
 #include "webhooksender.h"
 
+#include "core/api/apiendpoint.h"
 #include "ctl/console.h"
 #include "ctl/webhookaddress.h"
 
@@ -19,10 +20,8 @@ WebhookSender::WebhookSender(const QUrl &url, const QList<QSslCertificate> &extr
     : QObject(parent)
     , url(url)
     , timeoutMsec(timeoutMsec)
-    , tls(QSslConfiguration::defaultConfiguration())
+    , tls(ApiEndpoint::trustingSystemAnd(extraAuthorities))
 {
-    if (!extraAuthorities.isEmpty())
-        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + extraAuthorities);
     manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 

@@ -3,6 +3,7 @@
 
 #include <QPointer>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QtTest>
@@ -64,12 +65,12 @@ private slots:
     void silentPeerIsGivenUp_data();
     void silentPeerIsGivenUp();
     void connectionIsReused();
-    void tlsSettingsAreTakenWhenTheOperationRuns();
+    void tlsSettingsAreTakenAsQueued();
     void deletingClientAbandonsPendingRequests();
     void clientMayBeDeletedWhileHandlingAFinish();
 
 private:
-    QSslSocket *trustingSocket(QObject *parent) const;
+    QSslConfiguration trusting() const;
     void connectTrusting(QueuedHttp *http, quint16 port) const;
     QString dataFile(const QString &name) const;
 
@@ -82,19 +83,17 @@ QString TestQueuedHttp::dataFile(const QString &name) const
     return QStringLiteral(TEST_DATA_DIR "/") + name;
 }
 
-QSslSocket *TestQueuedHttp::trustingSocket(QObject *parent) const
+QSslConfiguration TestQueuedHttp::trusting() const
 {
-    auto *socket = new QSslSocket(parent);
-    QSslConfiguration configuration = socket->sslConfiguration();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.addCaCertificates(m_trusted);
-    socket->setSslConfiguration(configuration);
-    return socket;
+    return configuration;
 }
 
 // Queues the two steps the program takes before each GET: TLS settings, then host.
 void TestQueuedHttp::connectTrusting(QueuedHttp *http, quint16 port) const
 {
-    http->setSocket(trustingSocket(http));
+    http->setSslConfiguration(trusting());
     http->setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, port);
 }
 
@@ -121,12 +120,15 @@ void TestQueuedHttp::operationsGetIdsAndRunStrictlyInOrder()
 {
     QueuedHttp http;
     Log log(&http);
-    QSslSocket *socket = trustingSocket(&http);
+    const QSslConfiguration tls = trusting();
 
     const QList<int> ids = {
-        http.setSocket(socket), http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port()),
-        http.get("/first"),     http.get("/second"),
-        http.setSocket(socket), http.setHost("localhost", QueuedHttp::ConnectionModeHttps, m_server->port()),
+        http.setSslConfiguration(tls),
+        http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port()),
+        http.get("/first"),
+        http.get("/second"),
+        http.setSslConfiguration(tls),
+        http.setHost("localhost", QueuedHttp::ConnectionModeHttps, m_server->port()),
         http.get("/third"),
     };
     // Queuing returns at once and signals nothing by itself.
@@ -283,7 +285,7 @@ void TestQueuedHttp::certificateForAnotherHostFails()
 
     QueuedHttp http;
     Log log(&http);
-    http.setSocket(trustingSocket(&http));
+    http.setSslConfiguration(trusting());
     http.setHost("127.0.0.2", QueuedHttp::ConnectionModeHttps, elsewhere.port());
     const int id = http.get("/secret");
 
@@ -334,11 +336,11 @@ void TestQueuedHttp::connectionIsReused()
 {
     QueuedHttp http;
     Log log(&http);
-    QSslSocket *socket = trustingSocket(&http);
-    // The way the program queries: socket and host are set again before every GET.
+    const QSslConfiguration tls = trusting();
+    // The way the program queries: TLS settings and host are set again before every GET.
     QList<int> gets;
     for (const QByteArray path : {"/a", "/b", "/c"}) {
-        http.setSocket(socket);
+        http.setSslConfiguration(tls);
         http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port());
         gets << http.get(path);
     }
@@ -351,29 +353,31 @@ void TestQueuedHttp::connectionIsReused()
     QCOMPARE(m_server->handshakeCount(), 1);
 }
 
-void TestQueuedHttp::tlsSettingsAreTakenWhenTheOperationRuns()
+void TestQueuedHttp::tlsSettingsAreTakenAsQueued()
 {
     QueuedHttp http;
     Log log(&http);
-    auto *socket = new QSslSocket(&http); // trusts nothing of ours yet
-    auto *plain = new QSslSocket(&http);
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration(); // trusts nothing of ours
 
-    http.setSocket(socket);
+    http.setSslConfiguration(configuration);
     http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port());
-    const int trusted = http.get("/trusted");
-    // Changed after queuing, before the operation runs: the change counts.
-    QSslConfiguration configuration = socket->sslConfiguration();
+    const int rejected = http.get("/rejected");
+    // Changed after queuing, before the operation runs: the queued copy counts.
     configuration.addCaCertificates(m_trusted);
-    socket->setSslConfiguration(configuration);
 
     QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, kWait);
+    QCOMPARE(log.of(rejected).error, true);
+
+    http.setSslConfiguration(configuration);
+    const int trusted = http.get("/trusted");
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, kWait);
     QCOMPARE(log.of(trusted).error, false);
 
     // Different settings must not ride on the connection opened under the old ones.
-    http.setSocket(plain);
-    const int rejected = http.get("/rejected");
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, kWait);
-    QCOMPARE(log.of(rejected).error, true);
+    http.setSslConfiguration(QSslConfiguration::defaultConfiguration());
+    const int rejectedAgain = http.get("/rejected-again");
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 7, kWait);
+    QCOMPARE(log.of(rejectedAgain).error, true);
     QCOMPARE(m_server->targets(), QList<QByteArray>({"/trusted"}));
 }
 

@@ -82,3 +82,25 @@ QStringList ApiEndpoint::configure(const QSettings &settings)
     }
     return problems;
 }
+
+QSslConfiguration ApiEndpoint::sslConfiguration() const
+{
+    return trustingSystemAnd(caCertificates);
+}
+
+QSslConfiguration ApiEndpoint::sslConfigurationTrustingOwnOnly() const
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setCaCertificates(caCertificates);
+    return tls;
+}
+
+QSslConfiguration ApiEndpoint::trustingSystemAnd(const QList<QSslCertificate> &extra)
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    // Without extra certificates Qt's default stands: the system's
+    // authorities, read only when a handshake needs them.
+    if (!extra.isEmpty())
+        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    return tls;
+}

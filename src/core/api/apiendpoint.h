@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 
@@ -31,4 +32,15 @@ struct ApiEndpoint
     // file's [Main]), where given. Returns what could not be used, one
     // Russian sentence each; the rest of the endpoint is set regardless.
     QStringList configure(const QSettings &settings);
+
+    // The TLS settings every client of the API uses: Qt's defaults, every
+    // certificate check on, trusting the system's authorities and those of
+    // `cacert`.
+    QSslConfiguration sslConfiguration() const;
+    // The same trusting the endpoint's own certificates alone, for a first
+    // try that spares reading the system's.
+    QSslConfiguration sslConfigurationTrustingOwnOnly() const;
+    // Qt's defaults trusting the system's authorities plus `extra`, for a
+    // peer that a private service's certificates may vouch for as well.
+    static QSslConfiguration trustingSystemAnd(const QList<QSslCertificate> &extra);
 };

@@ -3,7 +3,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSslSocket>
+#include <QPointer>
 #include <QUrl>
 
 namespace {
@@ -84,11 +84,11 @@ QueuedHttp::~QueuedHttp()
     dropReply();
 }
 
-int QueuedHttp::setSocket(QSslSocket *socket)
+int QueuedHttp::setSslConfiguration(const QSslConfiguration &configuration)
 {
     Operation operation;
-    operation.kind = Operation::SetSocket;
-    operation.socket = socket;
+    operation.kind = Operation::SetSslConfiguration;
+    operation.sslConfiguration = configuration;
     return enqueue(operation);
 }
 
@@ -183,8 +183,8 @@ void QueuedHttp::startNext()
         return;
 
     switch (operation.kind) {
-    case Operation::SetSocket:
-        applySocket(operation);
+    case Operation::SetSslConfiguration:
+        applySslConfiguration(operation);
         finishCurrent(false, Finished());
         break;
     case Operation::SetHost:
@@ -197,10 +197,9 @@ void QueuedHttp::startNext()
     }
 }
 
-void QueuedHttp::applySocket(const Operation &operation)
+void QueuedHttp::applySslConfiguration(const Operation &operation)
 {
-    const QSslConfiguration configuration
-        = operation.socket ? operation.socket->sslConfiguration() : QSslConfiguration::defaultConfiguration();
+    const QSslConfiguration &configuration = *operation.sslConfiguration;
     // Open connections were made under the old settings and must not be reused.
     if (configuration != m_sslConfiguration)
         m_manager->clearConnectionCache();

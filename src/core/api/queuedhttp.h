@@ -3,14 +3,14 @@
 #include <QByteArray>
 #include <QNetworkReply>
 #include <QObject>
-#include <QPointer>
 #include <QQueue>
 #include <QSslConfiguration>
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 class QNetworkAccessManager;
-class QSslSocket;
 
 // A small HTTP(S) client that runs queued operations strictly one after
 // another. Every operation (choosing the TLS settings, choosing the host,
@@ -31,9 +31,9 @@ public:
     explicit QueuedHttp(QObject *parent = nullptr);
     ~QueuedHttp() override;
 
-    // Later GETs use socket->sslConfiguration() as it is when this operation
-    // runs. A null (or meanwhile deleted) socket means Qt's default settings.
-    int setSocket(QSslSocket *socket);
+    // Later GETs use `configuration`, as it is when queued. Before the first
+    // of these operations, Qt's default settings apply.
+    int setSslConfiguration(const QSslConfiguration &configuration);
     // Port 0 means the mode's default port (80 or 443).
     int setHost(const QString &hostName, ConnectionMode mode = ConnectionModeHttp, quint16 port = 0);
     // GET of an already percent-encoded path with optional query, sent as
@@ -69,10 +69,11 @@ signals:
 private:
     struct Operation
     {
-        enum Kind { SetSocket, SetHost, Get };
+        enum Kind { SetSslConfiguration, SetHost, Get };
         Kind kind = Get;
         int id = 0;
-        QPointer<QSslSocket> socket;
+        // Only set for its own kind: an empty QSslConfiguration is not free.
+        std::optional<QSslConfiguration> sslConfiguration;
         QString hostName;
         ConnectionMode mode = ConnectionModeHttp;
         quint16 port = 0;
@@ -82,7 +83,7 @@ private:
     int enqueue(Operation operation);
     void scheduleNext();
     void startNext();
-    void applySocket(const Operation &operation);
+    void applySslConfiguration(const Operation &operation);
     void applyHost(const Operation &operation);
     void startGet(const Operation &operation);
     void onReplyFinished();

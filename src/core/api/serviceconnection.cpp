@@ -1,21 +1,12 @@
 #include "serviceconnection.h"
 
-#include <QSslConfiguration>
-
 ServiceConnection::ServiceConnection(const ApiEndpoint &endpoint, int timeoutMsec, QObject *parent)
     : QObject(parent)
     , service(QStringLiteral("%1:%2").arg(endpoint.host).arg(endpoint.port))
     , timeoutMsec(timeoutMsec)
 {
-    // Without certificates of its own the endpoint needs Qt's default, the
-    // system's authorities, read only when a handshake needs them.
-    if (!endpoint.caCertificates.isEmpty()) {
-        QSslConfiguration tls = tlsSettings.sslConfiguration();
-        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + endpoint.caCertificates);
-        tlsSettings.setSslConfiguration(tls);
-    }
     http.setTransferTimeout(timeoutMsec);
-    http.setSocket(&tlsSettings);
+    http.setSslConfiguration(endpoint.sslConfiguration());
     // The set-up operations end with requestFinished() too; only GETs follow them.
     const int lastSetUp = http.setHost(endpoint.host, QueuedHttp::ConnectionModeHttps, endpoint.port);
     connect(&http, &QueuedHttp::requestFinished, this, [this, lastSetUp](int id, bool failed) {

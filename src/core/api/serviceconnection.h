@@ -5,7 +5,6 @@
 #include "core/api/servicereply.h"
 
 #include <QObject>
-#include <QSslSocket>
 
 // A client of the hosting API for a long run: every query goes out on the
 // same HTTPS client, one after another, so that one TLS connection, kept
@@ -26,7 +25,6 @@ signals:
     void replied(int id, const ServiceReply &reply);
 
 private:
-    QSslSocket tlsSettings; // carries the TLS settings, connects nowhere
     QueuedHttp http;
     QString service;
     int timeoutMsec;
