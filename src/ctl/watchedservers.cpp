@@ -1,12 +1,12 @@
 #include "watchedservers.h"
 
-#include "ctl/console.h"
 #include "ctl/serverstore.h"
 
 #include <algorithm>
 
-WatchedServers::WatchedServers(ServerStore &store, const QStringList &named)
+WatchedServers::WatchedServers(ServerStore &store, const QStringList &named, Warn warn)
     : store(store)
+    , warn(std::move(warn))
     , following(named.isEmpty())
 {
     if (following) {
@@ -35,7 +35,7 @@ QList<WatchedServers::Server> WatchedServers::forRound()
     if (!failure.isEmpty()) {
         // Kept as they were until the file can be read again.
         if (!fileUnreadable)
-            Console::printError(failure + QStringLiteral("; наблюдение идёт за прежним списком серверов"));
+            warn(failure + QStringLiteral("; наблюдение идёт за прежним списком серверов"));
         fileUnreadable = true;
         return servers;
     }
@@ -56,7 +56,7 @@ void WatchedServers::takeStored()
             const MachineCipher::Key key = cipher.decipher(record);
             if (key.outcome == MachineCipher::Unreadable) {
                 unreadable.insert(record);
-                Console::printError(ServerStore::unreadableKey(it.key()) + QStringLiteral("; этот сервер пропущен"));
+                warn(ServerStore::unreadableKey(it.key()) + QStringLiteral("; этот сервер пропущен"));
             } else {
                 known = deciphered.insert(record, key.text);
             }
