@@ -2,7 +2,6 @@
 
 #include "ctl/alerttext.h"
 #include "ctl/commandtree.h"
-#include "ctl/console.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -15,13 +14,13 @@
 namespace {
 
 constexpr int mostAtOnce = 8;
-constexpr int longestRunMsec = 60000;
 
 } // namespace
 
-AlertCommand::AlertCommand(const QString &command, QObject *parent)
+AlertCommand::AlertCommand(const QString &command, int longestRunMsec, QObject *parent)
     : QObject(parent)
     , command(command)
+    , longestRunMsec(longestRunMsec)
 { }
 
 AlertCommand::~AlertCommand()
@@ -83,7 +82,7 @@ void AlertCommand::startNext()
         connect(deadline, &QTimer::timeout, this, [this, process, server] {
             process->disconnect(this);
             CommandTree::end(process);
-            finished(process, server, QStringLiteral("не закончилась за %1 с и прервана").arg(longestRunMsec / 1000));
+            finished(process, server, QStringLiteral("не закончилась за %1 с и прервана").arg(longestRunMsec / 1000.0));
         });
         connect(process, &QProcess::finished, this, [this, process, server](int exitCode, QProcess::ExitStatus status) {
             QString failure;
@@ -108,7 +107,7 @@ void AlertCommand::finished(QProcess *process, const QString &server, const QStr
     if (!running.removeOne(process))
         return;
     if (!failure.isEmpty())
-        Console::printError(QStringLiteral("команда --exec для сервера «%1» %2").arg(server, failure));
+        emit failed(QStringLiteral("команда --exec для сервера «%1» %2").arg(server, failure));
     CommandTree::release(process);
     process->disconnect(this);
     process->deleteLater();

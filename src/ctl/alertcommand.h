@@ -14,8 +14,8 @@ class QProcess;
 // environment variables, never in the command's text, so that nothing a
 // server's name or a reply holds can become part of a command. Commands run
 // beside the rounds, a few at a time (the rest wait their turn); one still
-// running after 60 s is ended, with whatever it started. A failure is one
-// line on standard error.
+// running after a while is ended, with whatever it started. A failure is
+// said in one line.
 // The command's own errors go to standard error, and so does its output
 // on Unix (on Windows that is dropped), so that standard output keeps only
 // the watch's lines.
@@ -24,11 +24,19 @@ class AlertCommand : public QObject
     Q_OBJECT
 
 public:
-    explicit AlertCommand(const QString &command, QObject *parent = nullptr);
+    static constexpr int usualLongestRunMsec = 60000;
+
+    // A command still running after `longestRunMsec` is ended.
+    explicit AlertCommand(const QString &command, int longestRunMsec = usualLongestRunMsec, QObject *parent = nullptr);
     // Ends the commands still running.
     ~AlertCommand() override;
 
     void run(const StateChange &alert);
+
+signals:
+    // A command failed, in one Russian line for standard error: the server
+    // it ran for and how it ended.
+    void failed(const QString &line);
 
 private:
     void startNext();
@@ -36,6 +44,7 @@ private:
     QProcess *makeProcess(const StateChange &alert);
 
     QString command;
+    int longestRunMsec;
     QQueue<StateChange> waiting;
     QList<QProcess *> running;
 };

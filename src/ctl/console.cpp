@@ -33,3 +33,9 @@ void Console::printError(const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
 }
+
+int Console::fail(int exitCode, const QString &text)
+{
+    printError(text);
+    return exitCode;
+}

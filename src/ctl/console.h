@@ -13,5 +13,7 @@ void print(const QString &text); // standard output, as it is
 void printBytes(const QByteArray &bytes); // standard output, unchanged
 // One line on standard error: "valmora-ctl: TEXT".
 void printError(const QString &text);
+// printError(), then `exitCode` back, for a command that ends on a failure.
+int fail(int exitCode, const QString &text);
 
 } // namespace Console

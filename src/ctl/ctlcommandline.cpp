@@ -1,49 +1,15 @@
 #include "ctlcommandline.h"
 
 #include "core/program/commonoptions.h"
-#include "core/settings/settingsfile.h"
+#include "ctl/commandtable.h"
+#include "ctl/optionreading.h"
 #include "ctl/watchcommandline.h"
 
 #include <QCommandLineParser>
-#include <QLocale>
 
 namespace {
 
 constexpr double longestTimeoutSeconds = 86400;
-
-struct Command
-{
-    const char *name;
-    const char *arguments;
-    int fewest;
-    int most; // -1: any number
-    const char *what;
-};
-
-const Command commands[] = {
-    {"list", "", 0, 0, "the stored servers, in the window's order"},
-    {"status", "SERVER", 1, 1, "state, name, address, map and players"},
-    {"resources", "SERVER", 1, 1, "CPU, memory, players and disk in use"},
-    {"maps", "SERVER", 1, 1, "the server's maps, one a line"},
-    {"start", "SERVER", 1, 1, "start the server"},
-    {"stop", "SERVER", 1, 1, "stop the server"},
-    {"restart", "SERVER", 1, 1, "restart the server"},
-    {"map", "SERVER MAP", 2, 2, "switch the server to another map"},
-    {"console", "SERVER WORD...", 2, -1, "send the words as one console command"},
-    {"add", "SERVER", 1, 1, "store a server; its API key from standard input"},
-    {"remove", "SERVER", 1, 1, "remove a stored server"},
-    {"watch", "[SERVER...]", 0, -1, "alert when a server stops, starts or goes silent"},
-    {"history", "[SERVER]", 0, -1, "what watch recorded: states, players, resources"},
-};
-
-const Command *findCommand(const QString &name)
-{
-    for (const Command &command : commands) {
-        if (name == QLatin1String(command.name))
-            return &command;
-    }
-    return nullptr;
-}
 
 QString description()
 {
@@ -52,9 +18,10 @@ QString description()
                                   "before the command; watch and history have options of\n"
                                   "their own, after the command.\n\n"
                                   "Commands:\n");
-    for (const Command &command : commands) {
-        const QString usage = QString::fromLatin1(command.name) + QLatin1Char(' ') + QLatin1String(command.arguments);
-        text += QStringLiteral("  %1 %2\n").arg(usage, -26).arg(QLatin1String(command.what));
+    const QList<const CtlCommand *> commands = CommandTable::all();
+    for (const CtlCommand *command : commands) {
+        const QString usage = QString::fromLatin1(command->name) + QLatin1Char(' ') + QLatin1String(command->arguments);
+        text += QStringLiteral("  %1 %2\n").arg(usage, -26).arg(QLatin1String(command->what));
     }
     text += watchHelp();
     text += historyHelp();
@@ -95,11 +62,6 @@ Options describe(QCommandLineParser &parser)
     return options;
 }
 
-QString optionAsTyped(const QString &name)
-{
-    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-}
-
 } // namespace
 
 CtlCommandLine::CtlCommandLine(const QStringList &arguments)
@@ -108,10 +70,7 @@ CtlCommandLine::CtlCommandLine(const QStringList &arguments)
     const Options options = describe(parser);
     if (!parser.parse(arguments)) {
         result = Outcome::Mistake;
-        const QStringList unknown = parser.unknownOptionNames();
-        problem = unknown.isEmpty()
-            ? QStringLiteral("ошибка в командной строке: %1").arg(parser.errorText())
-            : QStringLiteral("неизвестный параметр «%1»").arg(optionAsTyped(unknown.constFirst()));
+        problem = OptionReading::refusal(parser);
         return;
     }
     wanted.json = parser.isSet(options.json);
@@ -132,17 +91,12 @@ CtlCommandLine::CtlCommandLine(const QStringList &arguments)
         break;
     }
     if (parser.isSet(options.timeout)) {
-        bool ok = false;
-        const QString text = parser.value(options.timeout);
-        const double seconds = QLocale::c().toDouble(text, &ok);
-        if (!ok || !(seconds > 0) || seconds > longestTimeoutSeconds) {
+        problem = OptionReading::seconds(QStringLiteral("--timeout"), parser.value(options.timeout), 0,
+                                         longestTimeoutSeconds, &wanted.timeoutMsec);
+        if (!problem.isEmpty()) {
             result = Outcome::Mistake;
-            problem = QStringLiteral("--timeout ждёт число секунд больше нуля и не больше %1, а не «%2»")
-                          .arg(longestTimeoutSeconds)
-                          .arg(text);
             return;
         }
-        wanted.timeoutMsec = qMax(1, qRound(seconds * 1000));
     }
     check(parser.positionalArguments());
 }
@@ -154,7 +108,7 @@ void CtlCommandLine::check(const QStringList &positional)
         problem = QStringLiteral("не указана команда");
         return;
     }
-    const Command *command = findCommand(positional.constFirst());
+    const CtlCommand *command = CommandTable::find(positional.constFirst());
     if (!command) {
         problem = positional.constFirst().startsWith(QLatin1Char('-'))
             ? QStringLiteral("параметр «%1» стоит не на месте: параметры ставятся перед командой")
@@ -175,19 +129,8 @@ void CtlCommandLine::check(const QStringList &positional)
             : QStringLiteral("лишний аргумент «%1»").arg(extra);
         return;
     }
-    if (qstrcmp(command->name, "add") == 0 && !SettingsFile::isStorableName(arguments.constFirst())) {
-        problem = arguments.constFirst().isEmpty()
-            ? QStringLiteral("название сервера не может быть пустым")
-            : QStringLiteral("название сервера не может содержать символы «/» и «\\»");
-        return;
-    }
-    if (qstrcmp(command->name, "history") == 0) {
-        problem = readHistoryArguments(arguments, wanted.json, &wanted.history);
-        if (!problem.isEmpty())
-            return;
-    }
-    if (qstrcmp(command->name, "watch") == 0) {
-        problem = readWatchArguments(arguments, &wanted.watch);
+    if (command->check) {
+        problem = command->check(arguments, &wanted);
         if (!problem.isEmpty())
             return;
     }

@@ -39,16 +39,28 @@ QList<ServerStore::Server> ServerStore::servers() const
     return found;
 }
 
-ServerStore::Lookup ServerStore::key(const QString &name, QString *apiKey) const
+QString ServerStore::key(const QString &name, QString *apiKey) const
 {
     if (!records.contains(name))
-        return Lookup::NoSuchServer;
+        return noSuchServer(name);
     MachineCipher cipher;
     const MachineCipher::Key key = cipher.decipher(records.value(name));
     if (key.outcome == MachineCipher::Unreadable)
-        return Lookup::KeyUnreadable;
+        return unreadableKey(name);
     *apiKey = key.text;
-    return Lookup::Found;
+    return QString();
+}
+
+QString ServerStore::noSuchServer(const QString &name)
+{
+    return QStringLiteral("нет сервера «%1»").arg(name);
+}
+
+QString ServerStore::unreadableKey(const QString &name)
+{
+    return QStringLiteral("ключ API сервера «%1» не читается на этом компьютере; добавьте его заново: "
+                          "valmora-ctl add \"%1\"")
+        .arg(name);
 }
 
 QString ServerStore::add(const QString &name, const QString &apiKey, bool *replaced, QString *privacyProblem)

@@ -19,8 +19,6 @@ public:
         bool keyRead = false; // false: another machine's key, or one edited by hand
     };
 
-    enum class Lookup { Found, NoSuchServer, KeyUnreadable };
-
     explicit ServerStore(const QString &path);
 
     // Reads the file; a missing one holds no servers. Returns what went
@@ -29,7 +27,9 @@ public:
 
     // In the window's order: by name.
     QList<Server> servers() const;
-    Lookup key(const QString &name, QString *apiKey) const;
+    // Puts the server's API key into `apiKey`. Returns why there is none, in
+    // Russian: no such server, or its key unreadable here; empty when found.
+    QString key(const QString &name, QString *apiKey) const;
     // Name -> the enciphered key as stored, as the file held them when read.
     const QMap<QString, QString> &storedRecords() const { return records; }
 
@@ -45,6 +45,11 @@ public:
     // Returns what went wrong, empty on success; `found` is false when no
     // server of that name was stored, and then nothing is written.
     QString remove(const QString &name, bool *found, QString *privacyProblem);
+
+    // "нет сервера «NAME»"
+    static QString noSuchServer(const QString &name);
+    // The server's key cannot be read on this machine, and how to mend that.
+    static QString unreadableKey(const QString &name);
 
 private:
     QString path;

@@ -22,7 +22,7 @@
 int runWatch(const CtlRequest &request, ServerStore &store)
 {
     const WatchRequest &watch = request.watch;
-    WatchedServers servers(store, watch.servers);
+    WatchedServers servers(store, watch.servers, Console::printError);
     if (!servers.problem().isEmpty()) {
         Console::printError(servers.problem());
         return ExitStore;
@@ -38,11 +38,15 @@ int runWatch(const CtlRequest &request, ServerStore &store)
 
     ServiceConnection connection(store.endpoint(), request.timeoutMsec);
     std::unique_ptr<AlertCommand> command;
-    if (!watch.command.isEmpty())
+    if (!watch.command.isEmpty()) {
         command = std::make_unique<AlertCommand>(watch.command);
+        QObject::connect(command.get(), &AlertCommand::failed, &loop, Console::printError);
+    }
     std::unique_ptr<WebhookSender> webhook;
-    if (!watch.webhook.isEmpty())
+    if (!watch.webhook.isEmpty()) {
         webhook = std::make_unique<WebhookSender>(watch.webhook, store.endpoint().caCertificates, request.timeoutMsec);
+        QObject::connect(webhook.get(), &WebhookSender::failed, &loop, Console::printError);
+    }
 
     WatchRounds rounds(servers, connection, watch.intervalMsec);
     std::unique_ptr<WatchHistory> history;

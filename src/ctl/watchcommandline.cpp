@@ -1,9 +1,9 @@
 #include "watchcommandline.h"
 
+#include "ctl/optionreading.h"
 #include "ctl/webhookaddress.h"
 
 #include <QCommandLineParser>
-#include <QLocale>
 
 namespace {
 
@@ -20,25 +20,15 @@ QString readWatchArguments(const QStringList &arguments, WatchRequest *watch)
     const QCommandLineOption webhook(QStringLiteral("webhook"), QString(), QStringLiteral("URL"));
     const QCommandLineOption noHistory(QStringLiteral("no-history"));
     parser.addOptions({interval, exec, webhook, noHistory});
-    if (!parser.parse(QStringList {QStringLiteral("watch")} + arguments)) {
-        const QStringList unknown = parser.unknownOptionNames();
-        if (unknown.isEmpty())
-            return QStringLiteral("ошибка в параметрах watch: %1").arg(parser.errorText());
-        const QString &name = unknown.constFirst();
-        return QStringLiteral("неизвестный параметр команды watch «%1%2»")
-            .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
-    }
+    if (!parser.parse(QStringList {QStringLiteral("watch")} + arguments))
+        return OptionReading::refusal(parser, QStringLiteral("watch"));
 
     if (parser.isSet(interval)) {
-        bool ok = false;
-        const QString text = parser.value(interval);
-        const double seconds = QLocale::c().toDouble(text, &ok);
-        if (!ok || !(seconds >= shortestIntervalSeconds) || seconds > longestIntervalSeconds)
-            return QStringLiteral("--interval ждёт число секунд не меньше %1 и не больше %2, а не «%3»")
-                .arg(shortestIntervalSeconds)
-                .arg(longestIntervalSeconds)
-                .arg(text);
-        watch->intervalMsec = qRound(seconds * 1000);
+        const QString problem
+            = OptionReading::seconds(QStringLiteral("--interval"), parser.value(interval), shortestIntervalSeconds,
+                                     longestIntervalSeconds, &watch->intervalMsec);
+        if (!problem.isEmpty())
+            return problem;
     }
     if (parser.isSet(exec)) {
         watch->command = parser.value(exec);

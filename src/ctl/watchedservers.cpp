@@ -1,12 +1,12 @@
 #include "watchedservers.h"
 
-#include "ctl/console.h"
 #include "ctl/serverstore.h"
 
 #include <algorithm>
 
-WatchedServers::WatchedServers(ServerStore &store, const QStringList &named)
+WatchedServers::WatchedServers(ServerStore &store, const QStringList &named, Warn warn)
     : store(store)
+    , warn(std::move(warn))
     , following(named.isEmpty())
 {
     if (following) {
@@ -18,16 +18,9 @@ WatchedServers::WatchedServers(ServerStore &store, const QStringList &named)
     }
     for (const QString &name : named) {
         QString apiKey;
-        switch (store.key(name, &apiKey)) {
-        case ServerStore::Lookup::NoSuchServer:
-            startProblem = QStringLiteral("нет сервера «%1»").arg(name);
+        startProblem = store.key(name, &apiKey);
+        if (!startProblem.isEmpty())
             return;
-        case ServerStore::Lookup::KeyUnreadable:
-            startProblem = unreadableKey(name);
-            return;
-        case ServerStore::Lookup::Found:
-            break;
-        }
         // A name given twice is watched once.
         if (std::none_of(servers.cbegin(), servers.cend(), [&name](const Server &s) { return s.name == name; }))
             servers.append({name, apiKey});
@@ -42,7 +35,7 @@ QList<WatchedServers::Server> WatchedServers::forRound()
     if (!failure.isEmpty()) {
         // Kept as they were until the file can be read again.
         if (!fileUnreadable)
-            Console::printError(failure + QStringLiteral("; наблюдение идёт за прежним списком серверов"));
+            warn(failure + QStringLiteral("; наблюдение идёт за прежним списком серверов"));
         fileUnreadable = true;
         return servers;
     }
@@ -63,7 +56,7 @@ void WatchedServers::takeStored()
             const MachineCipher::Key key = cipher.decipher(record);
             if (key.outcome == MachineCipher::Unreadable) {
                 unreadable.insert(record);
-                Console::printError(unreadableKey(it.key()) + QStringLiteral("; этот сервер пропущен"));
+                warn(ServerStore::unreadableKey(it.key()) + QStringLiteral("; этот сервер пропущен"));
             } else {
                 known = deciphered.insert(record, key.text);
             }
@@ -81,11 +74,4 @@ void WatchedServers::takeStored()
             stillUnreadable.insert(record);
     }
     unreadable.swap(stillUnreadable);
-}
-
-QString WatchedServers::unreadableKey(const QString &name)
-{
-    return QStringLiteral("ключ API сервера «%1» не читается на этом компьютере; добавьте его заново: "
-                          "valmora-ctl add \"%1\"")
-        .arg(name);
 }

@@ -8,14 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class ServerStore;
 
 // Which servers a watch asks about, with their API keys: the ones named,
 // their keys read once at the start; or, with none named, every stored
 // server, the file read again for each round so that servers added or
 // removed meanwhile are followed. A stored server whose key cannot be read
-// is left out, and said so once on standard error. The file is never
-// written.
+// is left out, and said so once. The file is never written.
 class WatchedServers
 {
 public:
@@ -25,8 +26,12 @@ public:
         QString apiKey;
     };
 
+    // One Russian line for standard error: a server left out, or the file
+    // unreadable for a round.
+    using Warn = std::function<void(const QString &line)>;
+
     // `store` has been read already.
-    WatchedServers(ServerStore &store, const QStringList &named);
+    WatchedServers(ServerStore &store, const QStringList &named, Warn warn);
 
     // Why there is nothing to watch, in Russian; empty when there is.
     QString problem() const { return startProblem; }
@@ -36,9 +41,9 @@ public:
 
 private:
     void takeStored();
-    static QString unreadableKey(const QString &name);
 
     ServerStore &store;
+    Warn warn;
     bool following;
     QList<Server> servers;
     QString startProblem;

@@ -1,7 +1,6 @@
 #include "webhooksender.h"
 
 #include "core/api/apiendpoint.h"
-#include "ctl/console.h"
 #include "ctl/webhookaddress.h"
 
 #include <QMetaEnum>
@@ -9,17 +8,12 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-namespace {
-
-constexpr int retryAfterMsec = 30000;
-
-} // namespace
-
 WebhookSender::WebhookSender(const QUrl &url, const QList<QSslCertificate> &extraAuthorities, int timeoutMsec,
-                             QObject *parent)
+                             int retryMsec, QObject *parent)
     : QObject(parent)
     , url(url)
     , timeoutMsec(timeoutMsec)
+    , retryMsec(retryMsec)
     , tls(ApiEndpoint::trustingSystemAnd(extraAuthorities))
 {
     manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -45,14 +39,16 @@ void WebhookSender::finished(QNetworkReply *reply, const QByteArray &body, bool 
 {
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300)
+    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
+        emit delivered();
         return;
-    Console::printError(QStringLiteral("веб-хук %1 %2; %3")
-                            .arg(WebhookAddress::shown(url), describeFailure(reply),
-                                 lastTry ? QStringLiteral("оповещение не доставлено")
-                                         : QStringLiteral("повтор через %1 с").arg(retryAfterMsec / 1000)));
+    }
+    emit failed(QStringLiteral("веб-хук %1 %2; %3")
+                    .arg(WebhookAddress::shown(url), describeFailure(reply),
+                         lastTry ? QStringLiteral("оповещение не доставлено")
+                                 : QStringLiteral("повтор через %1 с").arg(retryMsec / 1000.0)));
     if (!lastTry)
-        QTimer::singleShot(retryAfterMsec, this, [this, body] { send(body, true); });
+        QTimer::singleShot(retryMsec, this, [this, body] { send(body, true); });
 }
 
 // Qt's own error texts name the whole address, secret and all, so they are
