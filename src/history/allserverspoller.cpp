@@ -6,8 +6,6 @@
 #include "history/historyaccess.h"
 #include "history/replysamples.h"
 
-#include <QSslConfiguration>
-#include <QSslSocket>
 #include <QTimer>
 
 AllServersPoller::AllServersPoller(HistoryAccess *access, ServerList servers, Selected selected,
@@ -47,15 +45,11 @@ void AllServersPoller::poll()
         return;
     if (!http) {
         http = new QueuedHttp(this);
-        socket = new QSslSocket(this);
-        if (!endpoint.caCertificates.isEmpty()) {
-            // The same trust as the window's own queries.
-            QSslConfiguration tls = socket->sslConfiguration();
-            tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + endpoint.caCertificates);
-            socket->setSslConfiguration(tls);
-        }
+        // The same trust as the window's own queries; the window has told
+        // already of a cacert file without certificates.
+        endpoint.parsePendingCaCertificates();
         connect(http, &QueuedHttp::requestFinished, this, &AllServersPoller::finished);
-        http->setSocket(socket);
+        http->setSslConfiguration(endpoint.sslConfiguration());
         http->setHost(endpoint.host, QueuedHttp::ConnectionModeHttps, endpoint.port);
     }
     const QString skipped = selected();

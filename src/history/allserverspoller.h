@@ -10,7 +10,6 @@
 #include <functional>
 
 class HistoryAccess;
-class QSslSocket;
 class QTimer;
 class QueuedHttp;
 
@@ -42,6 +41,5 @@ private:
     ApiEndpoint endpoint;
     QTimer *timer;
     QueuedHttp *http = nullptr; // made when first needed
-    QSslSocket *socket = nullptr;
     QHash<int, QString> pending; // GET id: server
 };
