@@ -20,7 +20,9 @@ int orMinusOne(const QVariant &value)
 QString restricted(const char *sql, qint64 server)
 {
     QString text = QLatin1String(sql);
-    return text.arg(server < 0 ? QString() : QStringLiteral(" AND server = %1").arg(server));
+    // Both forms let SQLite seek by the key (server, time) rather than read every row.
+    return text.arg(server < 0 ? QStringLiteral(" AND server IN (SELECT id FROM server)")
+                               : QStringLiteral(" AND server = %1").arg(server));
 }
 
 } // namespace
