@@ -243,34 +243,44 @@ HistoryStore::Outcome HistoryStore::write(const QList<History::StatusSample> &st
     QSqlQuery query(db);
     if (!run(query, QStringLiteral("BEGIN IMMEDIATE")))
         return failure(query.lastError());
-    bool ok = true;
-    const QString statusSql
-        = QStringLiteral("INSERT INTO status(server, time, seq, state, players, player_limit, map) VALUES(?, ?,"
-                         " (SELECT COALESCE(MAX(seq) + 1, 0) FROM status WHERE server = ? AND time = ?), ?, ?, ?, ?)");
-    for (const History::StatusSample &sample : statuses) {
+    // Prepared once for the whole batch.
+    QSqlQuery status(db);
+    QSqlQuery resource(db);
+    bool ok = status.prepare(QStringLiteral(
+                  "INSERT INTO status(server, time, seq, state, players, player_limit, map) VALUES(:a, :b,"
+                  " (SELECT COALESCE(MAX(seq) + 1, 0) FROM status WHERE server = :a AND time = :b), :c, :d, :e, :f)"))
+        && resource.prepare(QStringLiteral(
+            "INSERT INTO resources(server, time, seq, cpu, memory, slots, disk) VALUES(:a, :b,"
+            " (SELECT COALESCE(MAX(seq) + 1, 0) FROM resources WHERE server = :a AND time = :b), :c, :d, :e, :f)"));
+    const auto insert = [](QSqlQuery &statement, const QVariantList &values) {
+        // Named, as the server and time are used twice.
+        for (int i = 0; i < values.size(); ++i)
+            statement.bindValue(QStringLiteral(":") + QChar(u'a' + i), values.at(i));
+        return statement.exec();
+    };
+    for (int i = 0; ok && i < statuses.size(); ++i) {
+        const History::StatusSample &sample = statuses.at(i);
         const qint64 server = idOf(QStringLiteral("server"), sample.server);
         const qint64 map = sample.map.isEmpty() ? -1 : idOf(QStringLiteral("map"), sample.map);
         ok = server >= 0 && (sample.map.isEmpty() || map >= 0)
-            && run(query, statusSql,
-                   {server, sample.time, server, sample.time, int(sample.state), orNull(sample.players),
-                    orNull(sample.limit), map < 0 ? QVariant() : QVariant(map)});
-        if (!ok)
-            break;
+            && insert(status,
+                      {server, sample.time, int(sample.state), orNull(sample.players), orNull(sample.limit),
+                       map < 0 ? QVariant() : QVariant(map)});
     }
-    const QString resourceSql = QStringLiteral(
-        "INSERT INTO resources(server, time, seq, cpu, memory, slots, disk) VALUES(?, ?,"
-        " (SELECT COALESCE(MAX(seq) + 1, 0) FROM resources WHERE server = ? AND time = ?), ?, ?, ?, ?)");
     for (int i = 0; ok && i < resources.size(); ++i) {
         const History::ResourceSample &sample = resources.at(i);
         const qint64 server = idOf(QStringLiteral("server"), sample.server);
         ok = server >= 0
-            && run(query, resourceSql,
-                   {server, sample.time, server, sample.time, sample.cpu, sample.memory, sample.playerSlots,
-                    sample.disk});
+            && insert(resource, {server, sample.time, sample.cpu, sample.memory, sample.playerSlots, sample.disk});
     }
     if (ok && run(query, QStringLiteral("COMMIT")))
         return Outcome::Ready;
-    const Outcome outcome = failure(query.lastError());
+    QSqlError error = query.lastError();
+    for (const QSqlQuery *failed : {&status, &resource}) {
+        if (failed->lastError().isValid())
+            error = failed->lastError();
+    }
+    const Outcome outcome = failure(error);
     QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
     // Ids learnt in the undone transaction may be gone with it.
     serverIds.clear();
@@ -293,34 +303,38 @@ HistoryStore::Outcome HistoryStore::foldIfDue(qint64 now)
         }
     }
     const qint64 cutoff = (now - rawDays * 86400) / 3600 * 3600;
+    // "server IN" lets each statement seek by the key instead of reading every row.
     const qint64 oldest = now - hourlyDays * 86400;
     const QString statusFold = QStringLiteral(
         "INSERT INTO hourly(server, hour, off, running, starting, unknown, no_contact, players_sum,"
         " players_count, players_max, player_limit)"
         " SELECT server, time / 3600 * 3600, SUM(state = 0), SUM(state = 1), SUM(state = 2), SUM(state = 3),"
         " SUM(state = 4), COALESCE(SUM(players), 0), COUNT(players), MAX(players), MAX(player_limit)"
-        " FROM status WHERE time < ? GROUP BY server, time / 3600"
+        " FROM status WHERE server IN (SELECT id FROM server) AND time < ? GROUP BY server, time / 3600"
         " ON CONFLICT(server, hour) DO UPDATE SET %1");
     const QString statusUpdate = QStringList {added("off"),           added("running"),      added("starting"),
                                               added("unknown"),       added("no_contact"),   added("players_sum"),
                                               added("players_count"), larger("players_max"), larger("player_limit")}
                                      .join(QStringLiteral(", "));
-    const QString resourceFold
-        = QStringLiteral("INSERT INTO hourly(server, hour, resources_count, cpu_sum, cpu_max, memory_sum, memory_max,"
-                         " slots_sum, slots_max, disk_sum, disk_max)"
-                         " SELECT server, time / 3600 * 3600, COUNT(*), SUM(cpu), MAX(cpu), SUM(memory), MAX(memory),"
-                         " SUM(slots), MAX(slots), SUM(disk), MAX(disk)"
-                         " FROM resources WHERE time < ? GROUP BY server, time / 3600"
-                         " ON CONFLICT(server, hour) DO UPDATE SET %1");
+    const QString resourceFold = QStringLiteral(
+        "INSERT INTO hourly(server, hour, resources_count, cpu_sum, cpu_max, memory_sum, memory_max,"
+        " slots_sum, slots_max, disk_sum, disk_max)"
+        " SELECT server, time / 3600 * 3600, COUNT(*), SUM(cpu), MAX(cpu), SUM(memory), MAX(memory),"
+        " SUM(slots), MAX(slots), SUM(disk), MAX(disk)"
+        " FROM resources WHERE server IN (SELECT id FROM server) AND time < ? GROUP BY server, time / 3600"
+        " ON CONFLICT(server, hour) DO UPDATE SET %1");
     const QString resourceUpdate = QStringList {added("resources_count"), added("cpu_sum"),     larger("cpu_max"),
                                                 added("memory_sum"),      larger("memory_max"), added("slots_sum"),
                                                 larger("slots_max"),      added("disk_sum"),    larger("disk_max")}
                                        .join(QStringLiteral(", "));
     ok = run(query, statusFold.arg(statusUpdate), {cutoff})
-        && run(query, QStringLiteral("DELETE FROM status WHERE time < ?"), {cutoff})
+        && run(query, QStringLiteral("DELETE FROM status WHERE server IN (SELECT id FROM server) AND time < ?"),
+               {cutoff})
         && run(query, resourceFold.arg(resourceUpdate), {cutoff})
-        && run(query, QStringLiteral("DELETE FROM resources WHERE time < ?"), {cutoff})
-        && run(query, QStringLiteral("DELETE FROM hourly WHERE hour < ?"), {oldest})
+        && run(query, QStringLiteral("DELETE FROM resources WHERE server IN (SELECT id FROM server) AND time < ?"),
+               {cutoff})
+        && run(query, QStringLiteral("DELETE FROM hourly WHERE server IN (SELECT id FROM server) AND hour < ?"),
+               {oldest})
         && run(query, QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES('folded', ?)"), {now})
         && run(query, QStringLiteral("COMMIT"));
     if (ok)
