@@ -62,10 +62,8 @@ void AllServersPoller::poll()
 
 void AllServersPoller::finished(int id, bool error)
 {
-    const auto query = pending.constFind(id);
-    if (query == pending.cend())
+    if (!pending.contains(id))
         return;
-    const QString server = query.value();
-    pending.erase(query);
+    const QString server = pending.take(id);
     access->record(ReplySamples::status(server, access->now(), HttpExchange::take(*http, error)));
 }

@@ -45,7 +45,7 @@ private:
     void choose(const QString &server);
     void reload();
     void display(const HistorySnapshot &snapshot, quint64 reading);
-    void showProblem(const QString &problem);
+    void showProblem(const QString &text);
 
     HistoryAccess *access;
     StoredNames stored;

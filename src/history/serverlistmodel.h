@@ -23,7 +23,7 @@ public:
 
     explicit ServerListModel(QObject *parent = nullptr);
 
-    void setRows(const QList<HistorySnapshot::Row> &rows, qint64 now);
+    void setRows(const QList<HistorySnapshot::Row> &newRows, qint64 readAt);
     int rowOf(const QString &name) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -187,7 +187,7 @@ private slots:
 
     void periodsAndToolTip()
     {
-        const qint64 threeDaysAgo = now - 3 * 86400;
+        const qint64 threeDaysAgo = now - 3 * qint64(86400);
         write({status("S0", threeDaysAgo, History::Running, 3, 16)}, {{"S0", threeDaysAgo, 11, 22, 33, 44}});
         openWindow(1);
         HistoryWindow *history = openHistory();
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(week);
         week->click();
         QVERIFY(shown.wait(patience));
-        QCOMPARE(history->period(), 7 * 86400);
+        QCOMPARE(history->period(), qint64(7) * 86400);
 
         // The step three days ago, in its tool tip.
         QStringList withResources;
