@@ -26,6 +26,10 @@ constexpr int updateIntervalMsec = 60000;
 // icon, at the window's pixel ratio, so that they stay sharp there too.
 void useSharpPictures(Ui::MainWindow *ui, qreal pixelRatio)
 {
+    // At a ratio of 1 the form's pixmaps are those pictures already, and
+    // decoding them again would only delay the first paint.
+    if (pixelRatio <= 1)
+        return;
     const std::pair<QLabel *, const char *> pictures[] = {
         {ui->label_2, ":/res/cpu.png"}, {ui->label_3, ":/res/memory.png"}, {ui->label_4, ":/res/users_png_1.png"},
         {ui->label_5, ":/res/hdd.png"}, {ui->label_10, ":/locked.png"},
