@@ -1,12 +1,12 @@
 #include "watchcommand.h"
 
-#include "core/api/serviceconnection.h"
 #include "core/program/terminationsignals.h"
 #include "ctl/alertcommand.h"
 #include "ctl/alerttext.h"
 #include "ctl/console.h"
 #include "ctl/exitcode.h"
 #include "ctl/serverstore.h"
+#include "ctl/serviceclient.h"
 #include "ctl/watchedservers.h"
 #include "ctl/watchrounds.h"
 #include "ctl/webhooksender.h"
@@ -33,7 +33,7 @@ int runWatch(const CtlRequest &request, ServerStore &store)
     TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::received, &loop, [&loop] { loop.exit(ExitDone); });
 
-    ServiceConnection connection(store.endpoint(), request.timeoutMsec);
+    ServiceClient client(store.endpoint(), request.timeoutMsec);
     std::unique_ptr<AlertCommand> command;
     if (!watch.command.isEmpty()) {
         command = std::make_unique<AlertCommand>(watch.command);
@@ -45,7 +45,7 @@ int runWatch(const CtlRequest &request, ServerStore &store)
         QObject::connect(webhook.get(), &WebhookSender::failed, &loop, Console::printError);
     }
 
-    WatchRounds rounds(servers, connection, watch.intervalMsec);
+    WatchRounds rounds(servers, client, watch.intervalMsec);
     QObject::connect(&rounds, &WatchRounds::reported, &loop, [&](const StateChange &change) {
         if (request.json)
             Console::printBytes(AlertText::jsonLine(change));

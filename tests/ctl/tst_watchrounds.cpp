@@ -2,10 +2,10 @@
 // read from a real settings file, asked over real TLS on loopback of a test
 // server that plays the hosting API, with rounds a tenth of a second apart.
 
-#include "core/api/serviceconnection.h"
 #include "core/crypto/machinecipher.h"
 #include "core/crypto/machinekey.h"
 #include "ctl/serverstore.h"
+#include "ctl/serviceclient.h"
 #include "ctl/watchedservers.h"
 #include "ctl/watchrounds.h"
 #include "tlstestserver.h"
@@ -120,7 +120,7 @@ private:
         ServerStore store;
         QStringList warnings;
         WatchedServers servers;
-        ServiceConnection connection;
+        ServiceClient client;
         WatchRounds rounds;
         QStringList reports;
         QStringList unreachable;
@@ -128,8 +128,8 @@ private:
         Watch(const QString &file, const QStringList &named, int intervalMsec, int timeoutMsec)
             : store(readStore(file))
             , servers(store, named, [this](const QString &line) { warnings << line; })
-            , connection(store.endpoint(), timeoutMsec)
-            , rounds(servers, connection, intervalMsec)
+            , client(store.endpoint(), timeoutMsec)
+            , rounds(servers, client, intervalMsec)
         {
             QObject::connect(&rounds, &WatchRounds::reported, [this](const StateChange &change) {
                 QVERIFY(change.time.isValid());

@@ -20,9 +20,11 @@ struct HttpExchange
     static HttpExchange take(const QueuedHttp &http, bool failed);
 };
 
-// A reply of the hosting API as both programs judge it. It is usable when it
-// came with an HTTP status below 400 and is a JSON object that reports no
-// error; otherwise `failure` says in Russian what went wrong.
+// A reply of the hosting API as valmora-ctl judges it, for its commands and
+// for watch alike (the window reads its replies leniently, in its own way).
+// It is usable when it came with an HTTP status below 400 and is a JSON
+// object that reports no error; otherwise `failure` says in Russian what
+// went wrong.
 struct ServiceReply
 {
     QByteArray body; // as received
