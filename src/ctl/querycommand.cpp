@@ -20,8 +20,8 @@ int runQuery(const CtlRequest &request, ServerStore &store, const ServiceQuery &
     for (const QString &problem : problems)
         Console::printError(problem);
 
-    const ServiceClient client(store.endpoint(), request.timeoutMsec);
-    const ServiceClient::Reply reply = client.get(ApiQuery::path(apiKey, query.kind, query.parameter, query.value));
+    ServiceClient client(store.endpoint(), request.timeoutMsec);
+    const ServiceReply reply = client.getNow(ApiQuery::path(apiKey, query.kind, query.parameter, query.value));
     if (!reply.failure.isEmpty())
         return Console::fail(ExitService, reply.failure);
 

@@ -1,43 +1,56 @@
 #include "serviceclient.h"
 
-#include "core/api/queuedhttp.h"
-
 #include <QEventLoop>
 
-ServiceClient::ServiceClient(const ApiEndpoint &endpoint, int timeoutMsec)
-    : endpoint(endpoint)
+ServiceClient::ServiceClient(const ApiEndpoint &endpoint, int timeoutMsec, QObject *parent)
+    : QObject(parent)
+    , endpoint(endpoint)
     , timeoutMsec(timeoutMsec)
-{ }
-
-ServiceClient::Reply ServiceClient::get(const QByteArray &path) const
 {
-    if (endpoint.caCertificates.isEmpty())
-        return read(send(path, endpoint.sslConfiguration()));
-
-    // The window trusts a private service's certificates on top of the
-    // system's. Reading all of the system's takes a tenth of a second and
-    // megabytes, and a private service seldom needs them, so its own are
-    // tried alone first: whatever they accept, the whole set accepts too.
-    // Only a refused handshake, before which no request goes out, is tried
-    // again with the whole set.
-    const HttpExchange own = send(path, endpoint.sslConfigurationTrustingOwnOnly());
-    if (own.error != QNetworkReply::SslHandshakeFailedError)
-        return read(own);
-    return read(send(path, endpoint.sslConfiguration()));
+    http.setTransferTimeout(timeoutMsec);
+    http.setHost(endpoint.host, QueuedHttp::ConnectionModeHttps, endpoint.port);
+    // The other operations, and the GETs of getNow(), end with requestFinished() too.
+    connect(&http, &QueuedHttp::requestFinished, this, [this](int id, bool failed) {
+        if (queued.remove(id))
+            emit replied(id, read(HttpExchange::take(http, failed)));
+    });
 }
 
-HttpExchange ServiceClient::send(const QByteArray &path, const QSslConfiguration &tls) const
+int ServiceClient::get(const QByteArray &path)
 {
-    QueuedHttp http;
-    http.setTransferTimeout(timeoutMsec);
-    http.setSslConfiguration(tls);
-    http.setHost(endpoint.host, QueuedHttp::ConnectionModeHttps, endpoint.port);
+    if (!trustingAll) {
+        http.setSslConfiguration(endpoint.sslConfiguration());
+        trustingAll = true;
+    }
     const int id = http.get(path);
+    queued.insert(id);
+    return id;
+}
 
+ServiceReply ServiceClient::getNow(const QByteArray &path)
+{
+    // Reading all of the system's authorities takes a tenth of a second and
+    // megabytes, and a private service seldom needs them: whatever its own
+    // certificates accept, the whole set accepts too. Only a refused
+    // handshake, before which no request goes out, is tried again with the
+    // whole set.
+    trustingAll = false;
+    if (!endpoint.caCertificates.isEmpty()) {
+        const HttpExchange own = exchange(endpoint.sslConfigurationTrustingOwnOnly(), path);
+        if (own.error != QNetworkReply::SslHandshakeFailedError)
+            return read(own);
+    }
+    return read(exchange(endpoint.sslConfiguration(), path));
+}
+
+HttpExchange ServiceClient::exchange(const QSslConfiguration &tls, const QByteArray &path)
+{
+    http.setSslConfiguration(tls);
+    const int id = http.get(path);
     HttpExchange exchange;
     QEventLoop loop;
-    QObject::connect(&http, &QueuedHttp::requestFinished, &loop, [&](int finished, bool failed) {
-        if (finished != id)
+    connect(&http, &QueuedHttp::requestFinished, &loop, [&](int done, bool failed) {
+        if (done != id)
             return;
         exchange = HttpExchange::take(http, failed);
         loop.quit();
@@ -46,7 +59,7 @@ HttpExchange ServiceClient::send(const QByteArray &path, const QSslConfiguration
     return exchange;
 }
 
-ServiceClient::Reply ServiceClient::read(const HttpExchange &exchange) const
+ServiceReply ServiceClient::read(const HttpExchange &exchange) const
 {
     return ServiceReply::read(exchange, QStringLiteral("%1:%2").arg(endpoint.host).arg(endpoint.port), timeoutMsec);
 }

@@ -1,6 +1,5 @@
 #include "watchcommand.h"
 
-#include "core/api/serviceconnection.h"
 #include "core/history/historyfile.h"
 #include "core/program/terminationsignals.h"
 #include "core/settings/settingslocation.h"
@@ -9,6 +8,7 @@
 #include "ctl/console.h"
 #include "ctl/exitcode.h"
 #include "ctl/serverstore.h"
+#include "ctl/serviceclient.h"
 #include "ctl/watchedservers.h"
 #include "ctl/watchhistory.h"
 #include "ctl/watchrounds.h"
@@ -36,7 +36,7 @@ int runWatch(const CtlRequest &request, ServerStore &store)
     TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::received, &loop, [&loop] { loop.exit(ExitDone); });
 
-    ServiceConnection connection(store.endpoint(), request.timeoutMsec);
+    ServiceClient client(store.endpoint(), request.timeoutMsec);
     std::unique_ptr<AlertCommand> command;
     if (!watch.command.isEmpty()) {
         command = std::make_unique<AlertCommand>(watch.command);
@@ -48,11 +48,11 @@ int runWatch(const CtlRequest &request, ServerStore &store)
         QObject::connect(webhook.get(), &WebhookSender::failed, &loop, Console::printError);
     }
 
-    WatchRounds rounds(servers, connection, watch.intervalMsec);
+    WatchRounds rounds(servers, client, watch.intervalMsec);
     std::unique_ptr<WatchHistory> history;
     if (watch.history)
         history = std::make_unique<WatchHistory>(HistoryFile::besideSettings(SettingsLocation::filePath()), rounds,
-                                                 connection);
+                                                 client);
     QObject::connect(&rounds, &WatchRounds::reported, &loop, [&](const StateChange &change) {
         if (request.json)
             Console::printBytes(AlertText::jsonLine(change));

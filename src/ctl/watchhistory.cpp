@@ -2,7 +2,7 @@
 
 #include "core/api/apiquery.h"
 #include "core/api/replyreader.h"
-#include "core/api/serviceconnection.h"
+#include "ctl/serviceclient.h"
 #include "core/api/statusreply.h"
 #include "ctl/console.h"
 #include "ctl/watchrounds.h"
@@ -15,13 +15,13 @@ constexpr qint64 resourcesEveryMsec = 60000;
 
 } // namespace
 
-WatchHistory::WatchHistory(const QString &path, WatchRounds &rounds, ServiceConnection &connection, QObject *parent)
+WatchHistory::WatchHistory(const QString &path, WatchRounds &rounds, ServiceClient &client, QObject *parent)
     : QObject(parent)
-    , connection(connection)
+    , client(client)
     , recorder(path, History::systemClock(), [](const QString &warning) { Console::printError(warning); })
 {
     connect(&rounds, &WatchRounds::answered, this, &WatchHistory::onAnswered);
-    connect(&connection, &ServiceConnection::replied, this, &WatchHistory::onReplied);
+    connect(&client, &ServiceClient::replied, this, &WatchHistory::onReplied);
 }
 
 void WatchHistory::onAnswered(const QString &server, const QString &apiKey, const ServiceReply &reply)
@@ -42,7 +42,7 @@ void WatchHistory::onAnswered(const QString &server, const QString &apiKey, cons
     if (asked.isValid() && asked.elapsed() < resourcesEveryMsec)
         return;
     asked.start();
-    pending.insert(connection.get(ApiQuery::path(apiKey, ApiQuery::resources)), server);
+    pending.insert(client.get(ApiQuery::path(apiKey, ApiQuery::resources)), server);
 }
 
 void WatchHistory::onReplied(int id, const ServiceReply &reply)

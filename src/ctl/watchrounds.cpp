@@ -3,8 +3,8 @@
 #include "core/api/apiquery.h"
 #include "core/api/replyreader.h"
 #include "core/api/serverstate.h"
-#include "core/api/serviceconnection.h"
 #include "core/api/statusreply.h"
+#include "ctl/serviceclient.h"
 
 #include <QSet>
 
@@ -28,10 +28,10 @@ ServerReading readingOf(const ServiceReply &reply)
 
 } // namespace
 
-WatchRounds::WatchRounds(WatchedServers &servers, ServiceConnection &connection, int intervalMsec, QObject *parent)
+WatchRounds::WatchRounds(WatchedServers &servers, ServiceClient &client, int intervalMsec, QObject *parent)
     : QObject(parent)
     , servers(servers)
-    , connection(connection)
+    , client(client)
 {
     next.setInterval(intervalMsec);
     next.setSingleShot(true);
@@ -41,7 +41,7 @@ WatchRounds::WatchRounds(WatchedServers &servers, ServiceConnection &connection,
         else
             beginRound();
     });
-    connect(&connection, &ServiceConnection::replied, this, &WatchRounds::onReplied);
+    connect(&client, &ServiceClient::replied, this, &WatchRounds::onReplied);
 }
 
 void WatchRounds::start()
@@ -77,7 +77,7 @@ void WatchRounds::askCurrent()
         endRound();
         return;
     }
-    pending = connection.get(ApiQuery::path(round.at(position).apiKey, ApiQuery::status));
+    pending = client.get(ApiQuery::path(round.at(position).apiKey, ApiQuery::status));
 }
 
 void WatchRounds::onReplied(int id, const ServiceReply &reply)

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
-class ServiceConnection;
+class ServiceClient;
 struct ServiceReply;
 
 // The rounds of a watch: every interval, one status query per server, one
@@ -19,7 +19,7 @@ class WatchRounds : public QObject
     Q_OBJECT
 
 public:
-    WatchRounds(WatchedServers &servers, ServiceConnection &connection, int intervalMsec, QObject *parent = nullptr);
+    WatchRounds(WatchedServers &servers, ServiceClient &client, int intervalMsec, QObject *parent = nullptr);
 
     // Starts the first round now.
     void start();
@@ -39,7 +39,7 @@ private:
     void endRound();
 
     WatchedServers &servers;
-    ServiceConnection &connection;
+    ServiceClient &client;
     StateTracker tracker;
     QTimer next;
     bool roundRunning = false;

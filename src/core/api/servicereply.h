@@ -20,9 +20,12 @@ struct HttpExchange
     static HttpExchange take(const QueuedHttp &http, bool failed);
 };
 
-// A reply of the hosting API as both programs judge it. It is usable when it
-// came with an HTTP status below 400 and is a JSON object that reports no
-// error; otherwise `failure` says in Russian what went wrong.
+// Whether a reply of the hosting API was answered at all: valmora-ctl's
+// commands and watch judge their replies here, and so does the window's
+// history when it tells an answer from "Нет связи" (the window shows its
+// replies leniently, in its own way). It is usable when it came with an
+// HTTP status below 400 and is a JSON object that reports no error;
+// otherwise `failure` says in Russian what went wrong.
 struct ServiceReply
 {
     QByteArray body; // as received
