@@ -8,6 +8,8 @@
 #include "core/crypto/machinekey.h"
 #include "core/crypto/stringcipher.h"
 #include "core/settings/settingslocation.h"
+#include "machinekeycheck.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>
@@ -26,8 +28,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int patience = 20000; // generous: the machine running the tests may be busy
 
 const QByteArray baselineStatus
     = R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"2","playersmax":"16","password":true},)"
@@ -65,11 +65,6 @@ QStringList texts(const QAbstractItemModel *model, int column = 0)
     for (int row = 0; row < model->rowCount(); ++row)
         result << model->index(row, column).data().toString();
     return result;
-}
-
-bool hasMachineKey()
-{
-    return machineKeyFromAddress(firstHardwareAddress()) != 0;
 }
 
 } // namespace
@@ -119,7 +114,7 @@ private:
     bool settle()
     {
         return QTest::qWaitFor([this] { return client()->currentId() == 0 && !client()->hasPendingRequests(); },
-                               patience);
+                               patienceMs);
     }
 
     bool ask(const QString &kind, const TlsTestReply &answer)
@@ -289,7 +284,7 @@ private slots:
 
         StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
         edit([&](QSettings &settings) { settings.setValue("Servers/A-new", cipher.encipherText("kn")); });
-        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0", "S1"}), patience);
+        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0", "S1"}), patienceMs);
         QCOMPARE(selector->currentText(), QStringLiteral("S1"));
 
         // The window's own save, and the change it sees of it, send nothing.
@@ -301,7 +296,7 @@ private slots:
 
         // The selected server removed: the first one is shown, in full.
         edit([](QSettings &settings) { settings.remove("Servers/S1"); });
-        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0"}), patience);
+        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0"}), patienceMs);
         QCOMPARE(selector->currentText(), QStringLiteral("A-new"));
         QVERIFY(settle());
         QCOMPARE(server->targets().mid(sent),
