@@ -7,6 +7,7 @@
 #include "core/api/queuedhttp.h"
 #include "core/crypto/machinekey.h"
 #include "core/crypto/stringcipher.h"
+#include "core/settings/filewatch.h"
 #include "core/settings/settingslocation.h"
 #include "machinekeycheck.h"
 #include "patience.h"
@@ -288,8 +289,9 @@ private slots:
         QCOMPARE(selector->currentText(), QStringLiteral("S1"));
 
         // The window's own save, and the change it sees of it, send nothing.
+        QSignalSpy seen(window->findChild<FileWatch *>(), &FileWatch::changed);
         window->saveSettings();
-        QTest::qWait(1000);
+        QVERIFY(seen.wait(patienceMs));
         QVERIFY(settle());
         QCOMPARE(server->targets().size(), sent);
         QCOMPARE(text("label"), shownName);
@@ -397,13 +399,25 @@ private slots:
         createWindow();
         client()->setTransferTimeout(150); // before the first query starts
         auto *timer = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QSignalSpy ticks(timer, &QTimer::timeout);
+        QSignalSpy finished(client(), &QueuedHttp::requestFinished);
+        const auto timedOut = [&finished] {
+            return std::count_if(finished.cbegin(), finished.cend(),
+                                 [](const QList<QVariant> &arguments) { return arguments.at(1).toBool(); });
+        };
+        // Dozens of ticks, and more than one query given up, then the same
+        // again with a button's query waiting among them.
+        const auto hangFor = [&] {
+            const qsizetype ticksBefore = ticks.count();
+            const qsizetype timedOutBefore = timedOut();
+            return QTest::qWaitFor(
+                [&] { return ticks.count() >= ticksBefore + 30 && timedOut() >= timedOutBefore + 2; }, patienceMs);
+        };
         timer->setInterval(10);
 
-        // Dozens of ticks while every query waits for its time-out; a button
-        // still sends its query at once.
-        QTest::qWait(600);
+        QVERIFY(hangFor());
         child<QPushButton>("pushButton_4")->click();
-        QTest::qWait(600);
+        QVERIFY(hangFor());
         timer->stop();
         *hanging = false;
         const qsizetype sentWhileHanging = server->targets().size();
