@@ -43,9 +43,9 @@ void runIdleBench(const BenchContext &context, const ServiceProcess &service, in
     program.start(context.windowProbe,
                   {QStringLiteral("idle"), idleSeconds, QStringLiteral("--settings"), settingsDirectory});
     baseline.start(context.emptyProbe, {QStringLiteral("idle"), idleSeconds});
-    const int patienceMs = (seconds + 60) * 1000;
-    program.waitForFinished(patienceMs);
-    baseline.waitForFinished(patienceMs);
+    const int idleEndMs = (seconds + 60) * 1000;
+    program.waitForFinished(idleEndMs);
+    baseline.waitForFinished(idleEndMs);
 
     const QByteArray ours = program.readAllStandardOutput();
     const QByteArray theirs = baseline.readAllStandardOutput();

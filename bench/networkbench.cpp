@@ -10,6 +10,7 @@
 #include "core/api/queuedhttp.h"
 #include "core/settings/settingslocation.h"
 #include "demoservers.h"
+#include "patience.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
 #include "tcprelay.h"
@@ -31,7 +32,6 @@ namespace {
 
 constexpr int reusedUpdates = 10;
 constexpr int newConnectionUpdates = 5;
-constexpr int patienceMs = 20000;
 
 const QString serverName = QString::fromUtf8(DemoServers::NorthFort.name);
 const QString serverKey = QString::fromLatin1(DemoServers::NorthFort.apiKey);

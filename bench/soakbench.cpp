@@ -11,6 +11,7 @@
 #include "core/api/queuedhttp.h"
 #include "core/settings/settingslocation.h"
 #include "demoservers.h"
+#include "patience.h"
 #include "processcounters.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
@@ -31,7 +32,6 @@
 namespace {
 
 constexpr int warmUpUpdates = 200;
-constexpr int patienceMs = 20000; // for one update
 constexpr qint64 longestRunMs = qint64(30) * 60 * 1000; // the whole soak stops early after this
 constexpr int sampleEvery = 1000; // updates between memory samples
 constexpr qint64 megabyte = qint64(1024) * 1024;

@@ -222,9 +222,14 @@ private slots:
         QVERIFY(probe.waitForConnected(10000));
         probe.abort();
 
-        service.stop();
+        QCOMPARE(service.stop(), QString()); // ended cleanly, as told
         probe.connectToHost(QHostAddress::LocalHost, service.port());
         QVERIFY(!probe.waitForConnected(10000));
+
+        // One that ends at once, on an option it rejects, is reported.
+        ServiceProcess refused(QStringLiteral(API_SERVICE_EXECUTABLE), folder.path());
+        QCOMPARE(refused.start({QStringLiteral("--speed"), QStringLiteral("0")}),
+                 QStringLiteral("the service did not start listening"));
     }
 
     void medians()

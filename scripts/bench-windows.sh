@@ -14,6 +14,8 @@ cd "$(dirname "$0")/.."
 here=$PWD
 runs=${RUNS:-9}
 source scripts/lib/wine.sh
+source scripts/lib/service.sh
+source scripts/lib/version.sh
 
 scripts/build.sh >/dev/null
 scripts/windows-package.sh >/dev/null
@@ -21,13 +23,12 @@ scripts/windows-package.sh >/dev/null
 build=$here/build-windows
 cmake -S . -B "$build" -DVALMORA_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" --target valmora-bench-empty >/dev/null
-version=$(sed -n 's/^project(valmora-panel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(project_version)
 zip=$build/valmora-panel-$version-win64.zip
 
 tmp=$(mktemp -d)
-service_pid=""
 cleanup() {
-    [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
+    service_stop
     WINEPREFIX=$tmp/wine wineserver -k 2>/dev/null || true
     rm -rf "$tmp"
 }
@@ -37,14 +38,7 @@ unzip -q "$zip" -d "$tmp"
 app=$(echo "$tmp"/valmora-panel-*-win64)
 cp "$build/valmora-bench-empty.exe" "$app/"
 
-mkdir "$tmp/service"
-"$here/build/valmora-api-service" --generate-cert "$tmp/service" --port 0 --port-file "$tmp/service/port" \
-    --seed 7 >"$tmp/service/log" 2>&1 &
-service_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$tmp/service/port" ] && break
-    sleep 0.2
-done
+service_start "$tmp/service" --seed 7
 
 cat >"$tmp/measure.sh" <<'EOF'
 set -euo pipefail
@@ -81,7 +75,7 @@ wineserver -k
 EOF
 
 WINEPREFIX=$tmp/wine HERE=$here APP=$app BUILD=$build RUNS=$runs \
-    SERVICE_HOST=127.0.0.1:$(cat "$tmp/service/port") SERVICE_CA=Z:$tmp/service/cert.pem \
+    SERVICE_HOST=127.0.0.1:$service_port SERVICE_CA=Z:$service_cert \
     xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$tmp/measure.sh" 2>/dev/null | tee "$tmp/rounds"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

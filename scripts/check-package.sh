@@ -7,9 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+source scripts/lib/version.sh
 
 deb=$(scripts/package.sh | tail -n 1)
-version=$(sed -n 's/^project(valmora-panel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(project_version)
 failed=0
 fail() {
     echo "FAIL: $*" >&2

@@ -23,8 +23,10 @@ cd "$(dirname "$0")/.."
 here=$PWD
 started=$SECONDS
 source scripts/lib/wine.sh
+source scripts/lib/service.sh
+source scripts/lib/version.sh
 build=$here/build-windows
-version=$(sed -n 's/^project(valmora-panel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(project_version)
 name=valmora-panel-$version-win64
 title='Управление серверами Valmora'
 failed=0
@@ -35,18 +37,10 @@ fail() {
 
 tmp=$(mktemp -d)
 chmod 755 "$tmp"
-service_pid=""
-stop_service() {
-    if [ -n "$service_pid" ]; then
-        kill "$service_pid" 2>/dev/null || true
-        wait "$service_pid" 2>/dev/null || true
-        service_pid=""
-    fi
-}
 # Wine servers of the folders made here are stopped with them.
 wine_prefixes=()
 cleanup() {
-    stop_service
+    service_stop
     local prefix
     for prefix in "${wine_prefixes[@]}"; do
         WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
@@ -55,28 +49,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts the stand-in service on a free port with the given options (those
-# the test that uses it would start it with); sets service_host and
-# service_ca (as a Windows program names it).
+# Starts the stand-in service (scripts/lib/service.sh) with the given
+# options, those the test that uses it would start it with; sets
+# service_host and service_ca as a Windows program names them.
 start_service() { # <folder> <option...>
-    local folder=$1
-    shift
-    mkdir -p "$folder"
-    "$here/build/valmora-api-service" --generate-cert "$folder" --port 0 --port-file "$folder/port" \
-        "$@" >"$folder/service.log" 2>&1 &
-    service_pid=$!
-    local waited=0
-    until [ -s "$folder/port" ]; do
-        sleep 0.2
-        waited=$((waited + 1))
-        [ "$waited" -lt 150 ] || {
-            cat "$folder/service.log" >&2
-            echo "the stand-in service did not start" >&2
-            exit 1
-        }
-    done
-    service_host=127.0.0.1:$(cat "$folder/port")
-    service_ca=Z:$folder/cert.pem
+    service_start "$@" || exit 1
+    service_host=127.0.0.1:$service_port
+    service_ca=Z:$service_cert
 }
 
 # The files of the zip, as "folder/file" lines in C order.
@@ -138,18 +117,18 @@ stage_tests() {
     start_service "$tmp/service-tests" --start-delay-ms 2000 --seed 7
     VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
         ctest --test-dir "$build" --output-on-failure -E '^tst_(ctl|watch)$' || status=$?
-    stop_service
+    service_stop
     if ctest --test-dir "$build" -N -R '^tst_ctl$' | grep -q 'Total Tests: 1'; then
         start_service "$tmp/service-ctl" --start-delay-ms 4000
         VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
             ctest --test-dir "$build" --output-on-failure -R '^tst_ctl$' || status=$?
-        stop_service
+        service_stop
     fi
     if ctest --test-dir "$build" -N -R '^tst_watch$' | grep -q 'Total Tests: 1'; then
         start_service "$tmp/service-watch" --start-delay-ms 0
         VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
             ctest --test-dir "$build" --output-on-failure -R '^tst_watch$' || status=$?
-        stop_service
+        service_stop
     fi
     [ "$status" -eq 0 ] || fail "tests under Wine failed"
 }
@@ -233,7 +212,7 @@ SCRIPT
     WINEPREFIX=$prefix HERE=$here TITLE=$title BUILD=$build PORTABLE=$portable OUT=$screenshot \
         SERVICE_HOST=$service_host SERVICE_CA=$service_ca \
         timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash "$tmp/gui.sh" || status=$?
-    stop_service
+    service_stop
     [ "$status" -eq 0 ] || fail "the unzipped program did not run under Wine (exit status $status)"
     [ "$(cat "$screenshot.help" 2>/dev/null)" = "Z:${portable//\//\\}\\setting.ini" ] ||
         fail "the unzipped program does not keep setting.ini beside itself: '$(cat "$screenshot.help" 2>/dev/null)'"

@@ -7,48 +7,25 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
+source scripts/lib/service.sh
 
 demo=build/demo
 mkdir -p "$demo"
 
-service=""
 panel=""
 stop_all() {
     if [ -n "$panel" ]; then kill "$panel" 2>/dev/null || true; fi
-    if [ -n "$service" ] && kill "$service" 2>/dev/null; then
-        wait "$service" 2>/dev/null || true
-    fi
+    service_stop
 }
 trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-rm -f "$demo/port"
-build/valmora-api-service --port 0 --port-file "$demo/port" --generate-cert "$demo/tls" \
-    >"$demo/service.log" 2>&1 &
-service=$!
-
-# The port file appears, whole, once the service listens.
-for _ in $(seq 300); do
-    [ -s "$demo/port" ] && break
-    if ! kill -0 "$service" 2>/dev/null; then
-        service=""
-        echo "The demo service did not start:" >&2
-        cat "$demo/service.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
-if [ ! -s "$demo/port" ]; then
-    echo "The demo service did not report its port in time." >&2
-    exit 1
-fi
-port=$(cat "$demo/port")
-
+service_start "$demo"
 build/valmora-demo-settings "$demo/setting.ini" \
-    --host "127.0.0.1:$port" --cacert "$demo/tls/cert.pem"
+    --host "127.0.0.1:$service_port" --cacert "$service_cert"
 
-echo "Demo service on https://127.0.0.1:$port (log: $demo/service.log)"
+echo "Demo service on https://127.0.0.1:$service_port (log: $demo/service.log)"
 # In the background so that INT and TERM reach the traps at once.
 build/valmora-panel --settings "$demo/setting.ini" &
 panel=$!

@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 here=$PWD
 # makensis reads the Russian read-me's name in the locale's character set.
 export LC_ALL=C.UTF-8
+source scripts/lib/version.sh
 
 scripts/install-windows-deps.sh >&2
 sdk=$(scripts/windows-sdk.sh | tail -n 1)
@@ -25,7 +26,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVALMORA_WINDOWS_SDK="$sdk" >&2
 cmake --build "$build" --parallel "$(nproc)" >&2
 
-version=$(sed -n 's/^project(valmora-panel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(project_version)
 name=valmora-panel-$version-win64
 rm -f "$build/$name.zip" "$build/$name-setup.exe"
 (cd "$build" && cpack -G "ZIP;NSIS" >&2) || {

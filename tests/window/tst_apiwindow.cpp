@@ -7,7 +7,10 @@
 #include "core/api/queuedhttp.h"
 #include "core/crypto/machinekey.h"
 #include "core/crypto/stringcipher.h"
+#include "core/settings/filewatch.h"
 #include "core/settings/settingslocation.h"
+#include "machinekeycheck.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>
@@ -26,8 +29,6 @@
 #include <memory>
 
 namespace {
-
-constexpr int patience = 20000; // generous: the machine running the tests may be busy
 
 const QByteArray baselineStatus
     = R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"2","playersmax":"16","password":true},)"
@@ -65,11 +66,6 @@ QStringList texts(const QAbstractItemModel *model, int column = 0)
     for (int row = 0; row < model->rowCount(); ++row)
         result << model->index(row, column).data().toString();
     return result;
-}
-
-bool hasMachineKey()
-{
-    return machineKeyFromAddress(firstHardwareAddress()) != 0;
 }
 
 } // namespace
@@ -119,7 +115,7 @@ private:
     bool settle()
     {
         return QTest::qWaitFor([this] { return client()->currentId() == 0 && !client()->hasPendingRequests(); },
-                               patience);
+                               patienceMs);
     }
 
     bool ask(const QString &kind, const TlsTestReply &answer)
@@ -289,19 +285,20 @@ private slots:
 
         StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
         edit([&](QSettings &settings) { settings.setValue("Servers/A-new", cipher.encipherText("kn")); });
-        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0", "S1"}), patience);
+        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0", "S1"}), patienceMs);
         QCOMPARE(selector->currentText(), QStringLiteral("S1"));
 
         // The window's own save, and the change it sees of it, send nothing.
+        QSignalSpy seen(window->findChild<FileWatch *>(), &FileWatch::changed);
         window->saveSettings();
-        QTest::qWait(1000);
+        QVERIFY(seen.wait(patienceMs));
         QVERIFY(settle());
         QCOMPARE(server->targets().size(), sent);
         QCOMPARE(text("label"), shownName);
 
         // The selected server removed: the first one is shown, in full.
         edit([](QSettings &settings) { settings.remove("Servers/S1"); });
-        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0"}), patience);
+        QTRY_COMPARE_WITH_TIMEOUT(texts(selector->model()), QStringList({"A-new", "S0"}), patienceMs);
         QCOMPARE(selector->currentText(), QStringLiteral("A-new"));
         QVERIFY(settle());
         QCOMPARE(server->targets().mid(sent),
@@ -402,13 +399,25 @@ private slots:
         createWindow();
         client()->setTransferTimeout(150); // before the first query starts
         auto *timer = window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+        QSignalSpy ticks(timer, &QTimer::timeout);
+        QSignalSpy finished(client(), &QueuedHttp::requestFinished);
+        const auto timedOut = [&finished] {
+            return std::count_if(finished.cbegin(), finished.cend(),
+                                 [](const QList<QVariant> &arguments) { return arguments.at(1).toBool(); });
+        };
+        // Dozens of ticks, and more than one query given up, then the same
+        // again with a button's query waiting among them.
+        const auto hangFor = [&] {
+            const qsizetype ticksBefore = ticks.count();
+            const qsizetype timedOutBefore = timedOut();
+            return QTest::qWaitFor(
+                [&] { return ticks.count() >= ticksBefore + 30 && timedOut() >= timedOutBefore + 2; }, patienceMs);
+        };
         timer->setInterval(10);
 
-        // Dozens of ticks while every query waits for its time-out; a button
-        // still sends its query at once.
-        QTest::qWait(600);
+        QVERIFY(hangFor());
         child<QPushButton>("pushButton_4")->click();
-        QTest::qWait(600);
+        QVERIFY(hangFor());
         timer->stop();
         *hanging = false;
         const qsizetype sentWhileHanging = server->targets().size();

@@ -2,19 +2,20 @@
 // as a separate process, over TLS with every certificate check on.
 //
 // The test starts the service itself, unless the environment names one that
-// runs already: VALMORA_TEST_SERVICE=127.0.0.1:PORT and
-// VALMORA_TEST_SERVICE_CA=<its certificate>. The service runs on Linux only,
-// so the Windows build of the test always reaches one that way; it must
-// have been started as this test starts it (--start-delay-ms 2000 --seed 7).
+// runs already (testservice.h); that one must have been started with
+// --seed 7 and a start delay no shorter than this test's own (check-windows.sh
+// gives 2000 ms, for Wine).
 
 #include "app/mainwindow.h"
 #include "core/api/queuedhttp.h"
 #include "core/settings/settingslocation.h"
+#include "demoservers.h"
 #include "demosettings.h"
+#include "patience.h"
+#include "testservice.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -24,20 +25,16 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#ifdef API_SERVICE_EXECUTABLE
-#include <csignal>
-#endif
-
 namespace {
 
-constexpr int ReplyTimeoutMs = 20000;
 // Long enough that a status asked for right after a start still finds the
-// server starting, short enough to keep the test quick.
-constexpr int StartDelayMs = 2000;
+// server starting; the test then asks until it runs, so a longer delay only
+// takes longer.
+constexpr int StartDelayMs = 1000;
 
-const QString HarborNight = QStringLiteral("Ночная гавань");
-const QString PrivateClub = QStringLiteral("Закрытый клуб");
-const QString NorthFort = QStringLiteral("Северный форт");
+const QString HarborNight = QString::fromUtf8(DemoServers::HarborNight.name);
+const QString PrivateClub = QString::fromUtf8(DemoServers::PrivateClub.name);
+const QString NorthFort = QString::fromUtf8(DemoServers::NorthFort.name);
 
 // The widgets of one window, by their object names.
 struct Face
@@ -105,7 +102,7 @@ class EndToEndTest : public QObject
 private:
     QTemporaryDir serviceFolder;
     QTemporaryDir settingsFolder;
-    QProcess service; // not started when the environment names a service
+    TestService service {serviceFolder.path()};
     QString serviceHost;
     QString serviceCertificate;
 
@@ -115,7 +112,22 @@ private:
     static bool statusBecomes(const Face &face, const QString &state)
     {
         QTest::mouseClick(face.refreshStatus, Qt::LeftButton);
-        return QTest::qWaitFor([&] { return face.state->text() == state; }, ReplyTimeoutMs);
+        return QTest::qWaitFor([&] { return face.state->text() == state; }, patienceMs);
+    }
+
+    // Asks for the status again, one query at a time, until it shows
+    // `state`, as a user does who waits for a start to end.
+    static bool statusComesToBe(const Face &face, const QueuedHttp &http, const QString &state)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                if (face.state->text() == state)
+                    return true;
+                if (http.currentId() == 0 && !http.hasPendingRequests())
+                    QTest::mouseClick(face.refreshStatus, Qt::LeftButton);
+                return false;
+            },
+            patienceMs);
     }
 
 private slots:
@@ -123,31 +135,12 @@ private slots:
     {
         QVERIFY(serviceFolder.isValid() && settingsFolder.isValid());
         SettingsLocation::setDirectory(settingsFolder.path());
-        serviceHost = qEnvironmentVariable("VALMORA_TEST_SERVICE");
-        serviceCertificate = qEnvironmentVariable("VALMORA_TEST_SERVICE_CA");
-        if (!serviceHost.isEmpty() || !serviceCertificate.isEmpty()) {
-            QVERIFY2(!serviceHost.isEmpty() && QFileInfo(serviceCertificate).isFile(),
-                     "VALMORA_TEST_SERVICE and VALMORA_TEST_SERVICE_CA name a running service and its certificate");
-            return;
-        }
-#ifndef API_SERVICE_EXECUTABLE
-        QSKIP("the stand-in service runs on Linux only: start it there and name it with VALMORA_TEST_SERVICE "
-              "and VALMORA_TEST_SERVICE_CA (scripts/check-windows.sh does)");
-#else
-        const QString portFile = serviceFolder.filePath(QStringLiteral("port"));
-        service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
-                      {QStringLiteral("--generate-cert"), serviceFolder.filePath(QStringLiteral("tls")),
-                       QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                       QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs), QStringLiteral("--seed"),
-                       QStringLiteral("7")});
-        QVERIFY2(service.waitForStarted(ReplyTimeoutMs), qPrintable(service.errorString()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, ReplyTimeoutMs);
-
-        QFile port(portFile);
-        QVERIFY(port.open(QIODevice::ReadOnly));
-        serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(port.readAll().trimmed());
-        serviceCertificate = serviceFolder.filePath(QStringLiteral("tls/cert.pem"));
-#endif
+        if (!TestService::isAvailable())
+            QSKIP(TestService::unavailableText());
+        const QString problem = service.open({QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs)});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        serviceHost = service.host();
+        serviceCertificate = service.certificatePath();
     }
 
     void init()
@@ -159,14 +152,8 @@ private slots:
     void cleanupTestCase()
     {
         SettingsLocation::setDirectory(QString());
-#ifdef API_SERVICE_EXECUTABLE
-        if (service.program().isEmpty())
-            return; // started by whoever named it
-        QVERIFY(::kill(pid_t(service.processId()), SIGTERM) == 0);
-        QVERIFY(service.waitForFinished(ReplyTimeoutMs));
-        QCOMPARE(service.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(service.exitCode(), 0);
-#endif
+        // One started here ends cleanly on SIGTERM; a named one runs on.
+        QCOMPARE(service.close(), QString());
     }
 
     void demoSettingsLoadWithEveryServersKey()
@@ -199,7 +186,7 @@ private slots:
         for (int i = 0; i < names.size(); ++i) {
             QCOMPARE(face.servers->itemText(i), names[i]);
             face.servers->setCurrentIndex(i);
-            QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), names[i], ReplyTimeoutMs);
+            QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), names[i], patienceMs);
         }
     }
 
@@ -209,7 +196,7 @@ private slots:
         Face face(window);
 
         // The first server in name order runs, with a password and players on it.
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, patienceMs);
         QCOMPARE(face.state->text(), QStringLiteral("Работает"));
         QCOMPARE(face.state->styleSheet(), QStringLiteral("color: rgb(0, 85, 0);"));
         QCOMPARE(face.address->text(), QStringLiteral("203.0.113.37:27300"));
@@ -223,7 +210,7 @@ private slots:
             QVERIFY(!row->text(2).isEmpty());
         }
 
-        QTRY_VERIFY_WITH_TIMEOUT(face.memory->toolTip().endsWith(QStringLiteral(" из 768 MB")), ReplyTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(face.memory->toolTip().endsWith(QStringLiteral(" из 768 MB")), patienceMs);
         QCOMPARE(face.cpu->toolTip(), QString::number(face.cpu->value()) + QLatin1Char('%'));
         const auto memory = figuresOf(face.memory);
         QCOMPARE(face.memory->value(), memory.first * 100 / memory.second);
@@ -235,23 +222,23 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(face.mapNames(),
                                   QStringList({QStringLiteral("citadel"), QStringLiteral("glass_garden"),
                                                QStringLiteral("salt_mine"), QStringLiteral("citadel_night")}),
-                                  ReplyTimeoutMs);
+                                  patienceMs);
         QCOMPARE(face.maps->currentText(), QStringLiteral("citadel"));
         QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("\"maps\"")),
-                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+                                  qPrintable(face.debugPane->toPlainText()), patienceMs);
 
         // A switched-off one.
         face.servers->setCurrentIndex(face.servers->findText(HarborNight));
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), HarborNight, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), HarborNight, patienceMs);
         QCOMPARE(face.state->text(), QStringLiteral("Выключен"));
         QCOMPARE(face.address->text(), QStringLiteral("203.0.113.24:27200"));
         QCOMPARE(face.players->text(), QStringLiteral("Игроки: 0/24"));
         QVERIFY(face.locked->isHidden());
         QCOMPARE(face.playerList->topLevelItemCount(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(face.disk->toolTip(), QStringLiteral("6120 MB из 20480 MB"), ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.disk->toolTip(), QStringLiteral("6120 MB из 20480 MB"), patienceMs);
         QCOMPARE(face.disk->value(), 29);
         QCOMPARE(face.playerSlots->toolTip(), QStringLiteral("0 из 24"));
-        QTRY_COMPARE_WITH_TIMEOUT(face.mapNames().size(), 3, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.mapNames().size(), 3, patienceMs);
         QCOMPARE(face.maps->currentText(), QStringLiteral("harbor_night"));
     }
 
@@ -259,10 +246,12 @@ private slots:
     {
         MainWindow window;
         Face face(window);
+        const auto *http = window.findChild<QueuedHttp *>();
+        QVERIFY(http);
         face.servers->setCurrentIndex(face.servers->findText(NorthFort));
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), NorthFort, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), NorthFort, patienceMs);
         QCOMPARE(face.state->text(), QStringLiteral("Работает"));
-        QTRY_COMPARE_WITH_TIMEOUT(face.maps->count(), 5, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.maps->count(), 5, patienceMs);
 
         QTest::mouseClick(face.stop, Qt::LeftButton);
         QVERIFY(statusBecomes(face, QStringLiteral("Выключен")));
@@ -272,13 +261,11 @@ private slots:
         QTest::mouseClick(face.start, Qt::LeftButton);
         QVERIFY(statusBecomes(face, QStringLiteral("Запускается")));
         QCOMPARE(face.state->styleSheet(), QStringLiteral("color: rgb(255, 170, 0);"));
-        QTest::qWait(StartDelayMs);
-        QVERIFY(statusBecomes(face, QStringLiteral("Работает")));
+        QVERIFY(statusComesToBe(face, *http, QStringLiteral("Работает")));
 
         QTest::mouseClick(face.restart, Qt::LeftButton);
         QVERIFY(statusBecomes(face, QStringLiteral("Запускается")));
-        QTest::qWait(StartDelayMs);
-        QVERIFY(statusBecomes(face, QStringLiteral("Работает")));
+        QVERIFY(statusComesToBe(face, *http, QStringLiteral("Работает")));
 
         // Only a status that reports the new map selects it: the one before
         // the change would select the old one again.
@@ -287,7 +274,7 @@ private slots:
         QTest::mouseClick(face.changeMap, Qt::LeftButton);
         QTest::mouseClick(face.refreshStatus, Qt::LeftButton);
         QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("\"online\"")),
-                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+                                  qPrintable(face.debugPane->toPlainText()), patienceMs);
         QCOMPARE(face.maps->currentText(), QStringLiteral("frozen_lake"));
     }
 
@@ -296,7 +283,7 @@ private slots:
         MainWindow window;
         Face face(window);
         face.servers->setCurrentIndex(face.servers->findText(PrivateClub));
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, patienceMs);
 
         const QString say = QStringLiteral("say Привет & до встречи");
         face.console->setEditText(say);
@@ -305,13 +292,13 @@ private slots:
         QCOMPARE(face.console->currentText(), QString());
         QTRY_VERIFY2_WITH_TIMEOUT(
             face.debugPane->toPlainText().contains(QStringLiteral("Console: Привет & до встречи")),
-            qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+            qPrintable(face.debugPane->toPlainText()), patienceMs);
 
         face.console->setEditText(QStringLiteral("status"));
         QTest::mouseClick(face.send, Qt::LeftButton);
         QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(
                                       QStringLiteral("hostname: Закрытый клуб\\naddress: 203.0.113.37:27300")),
-                                  qPrintable(face.debugPane->toPlainText()), ReplyTimeoutMs);
+                                  qPrintable(face.debugPane->toPlainText()), patienceMs);
     }
 
     void untrustedServiceShowsNothing_data()
@@ -339,7 +326,7 @@ private slots:
         QSignalSpy finished(http, &QueuedHttp::requestFinished);
 
         // The first update: socket, host and GET for each of three queries.
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 9, ReplyTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 9, patienceMs);
         int failedGets = 0;
         for (const QList<QVariant> &arguments : qAsConst(finished))
             failedGets += arguments.at(1).toBool() ? 1 : 0;

@@ -1,0 +1,8 @@
+#include "machinekeycheck.h"
+
+#include "core/crypto/machinekey.h"
+
+bool hasMachineKey()
+{
+    return machineKeyFromAddress(firstHardwareAddress()) != 0;
+}
