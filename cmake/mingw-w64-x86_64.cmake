@@ -2,10 +2,10 @@
 # (scripts/install-windows-deps.sh installs them). The posix thread model:
 # Qt 6 needs std::thread and std::mutex.
 #
-# The Windows builds of Qt and OpenSSL (scripts/windows-sdk.sh) live in one
-# folder, <sdk>/qt and <sdk>/openssl. Name it with -DVALMORA_WINDOWS_SDK=<sdk>
-# or the environment variable of the same name; the same file serves building
-# Qt itself and then the program against it:
+# The Windows builds of Qt, OpenSSL and SQLite (scripts/windows-sdk.sh) live
+# in one folder, <sdk>/qt, <sdk>/openssl and <sdk>/sqlite. Name it with
+# -DVALMORA_WINDOWS_SDK=<sdk> or the environment variable of the same name;
+# the same file serves building Qt itself and then the program against it:
 #   cmake -S . -B build-windows \
 #         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 #         -DVALMORA_WINDOWS_SDK="$(scripts/windows-sdk.sh | tail -n 1)"
@@ -22,7 +22,7 @@ if(NOT VALMORA_WINDOWS_SDK AND DEFINED ENV{VALMORA_WINDOWS_SDK})
     set(VALMORA_WINDOWS_SDK "$ENV{VALMORA_WINDOWS_SDK}")
 endif()
 set(VALMORA_WINDOWS_SDK "${VALMORA_WINDOWS_SDK}" CACHE PATH
-    "Folder with the Windows builds of Qt (qt/) and OpenSSL (openssl/)")
+    "Folder with the Windows builds of Qt (qt/), OpenSSL (openssl/) and SQLite (sqlite/)")
 # The compiler checks (try_compile) read this file again in projects of
 # their own: hand the folder on to them.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VALMORA_WINDOWS_SDK)
@@ -32,7 +32,7 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VALMORA_WINDOWS_SDK)
 set(CMAKE_FIND_ROOT_PATH /usr/${VALMORA_MINGW_TRIPLET})
 if(VALMORA_WINDOWS_SDK)
     list(APPEND CMAKE_FIND_ROOT_PATH
-         "${VALMORA_WINDOWS_SDK}/qt" "${VALMORA_WINDOWS_SDK}/openssl")
+         "${VALMORA_WINDOWS_SDK}/qt" "${VALMORA_WINDOWS_SDK}/openssl" "${VALMORA_WINDOWS_SDK}/sqlite")
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -9,9 +9,13 @@
 # that is neither ours nor Wine's fails the install instead of shipping a
 # program that cannot start.
 #
-# Expects VALMORA_DEPLOY_OBJDUMP, VALMORA_DEPLOY_STRIP, VALMORA_DEPLOY_DLL_DIRS
-# and VALMORA_DEPLOY_LINK_DIR, a scratch folder (set by install(CODE) before
-# this script).
+# Qt SQL opens its drivers at run time, so no import table names them: where
+# the programs load Qt6Sql.dll, the SQLite driver goes into sqldrivers/ too
+# (SQLite is linked into it), and its own imports are deployed as well.
+#
+# Expects VALMORA_DEPLOY_OBJDUMP, VALMORA_DEPLOY_STRIP, VALMORA_DEPLOY_DLL_DIRS,
+# VALMORA_DEPLOY_PLUGIN_DIR (Qt's plugins) and VALMORA_DEPLOY_LINK_DIR, a
+# scratch folder (set by install(CODE) before this script).
 
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(wine_dlls /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
@@ -33,28 +37,39 @@ foreach(dir IN LISTS VALMORA_DEPLOY_DLL_DIRS)
     endforeach()
 endforeach()
 
-file(GLOB_RECURSE executables LIST_DIRECTORIES false "${root}/*.exe")
-file(GLOB_RECURSE libraries LIST_DIRECTORIES false "${root}/*.dll")
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "${VALMORA_DEPLOY_OBJDUMP}")
-file(GET_RUNTIME_DEPENDENCIES
-     EXECUTABLES ${executables}
-     LIBRARIES ${libraries}
-     DIRECTORIES "${links}"
-     RESOLVED_DEPENDENCIES_VAR ours
-     UNRESOLVED_DEPENDENCIES_VAR system
-     # API sets are names, not files: Windows maps them to its own DLLs.
-     PRE_EXCLUDE_REGEXES "^(api|ext)-ms-")
+# Copies the DLLs that the installed binaries import; sets "system" to the
+# names left to Windows.
+function(deploy_imports)
+    file(GLOB_RECURSE executables LIST_DIRECTORIES false "${root}/*.exe")
+    file(GLOB_RECURSE libraries LIST_DIRECTORIES false "${root}/*.dll")
+    file(GET_RUNTIME_DEPENDENCIES
+         EXECUTABLES ${executables}
+         LIBRARIES ${libraries}
+         DIRECTORIES "${links}"
+         RESOLVED_DEPENDENCIES_VAR ours
+         UNRESOLVED_DEPENDENCIES_VAR unresolved
+         # API sets are names, not files: Windows maps them to its own DLLs.
+         PRE_EXCLUDE_REGEXES "^(api|ext)-ms-")
+    foreach(link IN LISTS ours)
+        file(REAL_PATH "${link}" dll)
+        get_filename_component(name "${dll}" NAME)
+        if(NOT EXISTS "${root}/${name}")
+            message(STATUS "Deploying: ${name}")
+            file(COPY "${dll}" DESTINATION "${root}")
+        endif()
+    endforeach()
+    set(system "${unresolved}" PARENT_SCOPE)
+endfunction()
 
-foreach(link IN LISTS ours)
-    file(REAL_PATH "${link}" dll)
-    get_filename_component(name "${dll}" NAME)
-    if(NOT EXISTS "${root}/${name}")
-        message(STATUS "Deploying: ${name}")
-        file(COPY "${dll}" DESTINATION "${root}")
-    endif()
-endforeach()
+deploy_imports()
+if(EXISTS "${root}/Qt6Sql.dll")
+    message(STATUS "Deploying: sqldrivers/qsqlite.dll")
+    file(COPY "${VALMORA_DEPLOY_PLUGIN_DIR}/sqldrivers/qsqlite.dll" DESTINATION "${root}/sqldrivers")
+    deploy_imports()
+endif()
 
 if(IS_DIRECTORY "${wine_dlls}")
     foreach(name IN LISTS system)

@@ -8,6 +8,7 @@
 #   where that program is built)
 #   the DLLs they load: Qt's, the MinGW-w64 runtime's (cmake/windows-deploy.cmake)
 #   platforms/qwindows.dll, styles/qwindowsvistastyle.dll, tls/qopensslbackend.dll
+#   sqldrivers/qsqlite.dll (SQLite inside) where they load Qt6Sql.dll
 #   libssl-3-x64.dll, libcrypto-3-x64.dll (loaded by the TLS plugin)
 #   LICENSE, ПРОЧТИ.txt (a short read-me in Russian)
 
@@ -36,11 +37,13 @@ configure_file("${VALMORA_WINDOWS_PACKAGING}/ПРОЧТИ.txt.in" "${CMAKE_BINAR
                NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE "${CMAKE_BINARY_DIR}/packaging/ПРОЧТИ.txt" DESTINATION .)
 
-# Last: every DLL the installed binaries import, then strip them all.
+# Last: every DLL the installed binaries import (and the SQLite driver where
+# they import Qt SQL), then strip them all.
 install(CODE "
     set(VALMORA_DEPLOY_OBJDUMP \"${CMAKE_OBJDUMP}\")
     set(VALMORA_DEPLOY_STRIP \"${CMAKE_STRIP}\")
     set(VALMORA_DEPLOY_DLL_DIRS \"${VALMORA_WINDOWS_DLL_DIRS}\")
+    set(VALMORA_DEPLOY_PLUGIN_DIR \"${VALMORA_QT_PLUGIN_DIR}\")
     set(VALMORA_DEPLOY_LINK_DIR \"${CMAKE_BINARY_DIR}/deploy-dll-links\")
 ")
 install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/windows-deploy.cmake)

@@ -58,6 +58,21 @@ start_service() { # <folder> <option...>
     service_ca=Z:$service_cert
 }
 
+objdump=x86_64-w64-mingw32-objdump
+
+# Whether one of the built programs imports Qt6Sql.dll. (grep reads all of
+# objdump's output: an early exit would fail the pipe.)
+imports_qt_sql() {
+    local program
+    for program in "$build"/valmora-panel.exe "$build"/valmora-ctl.exe "$build"/valmora-ctlw.exe; do
+        [ -f "$program" ] || continue
+        if "$objdump" -p "$program" | grep 'DLL Name: Qt6Sql\.dll' >/dev/null; then
+            return 0
+        fi
+    done
+    return 1
+}
+
 # The files of the zip, as "folder/file" lines in C order.
 expected_files() {
     local files="$name/LICENSE
@@ -78,6 +93,10 @@ $name/tls/
 $name/tls/qopensslbackend.dll
 $name/valmora-panel.exe
 $name/ПРОЧТИ.txt"
+    # Qt SQL and its SQLite driver, where a program loads Qt SQL.
+    if imports_qt_sql; then
+        files=$(printf '%s\n' "$files" "$name/Qt6Sql.dll" "$name/sqldrivers/" "$name/sqldrivers/qsqlite.dll")
+    fi
     # The command-line tool and its windowless twin are shipped where they are built.
     [ ! -f "$build/valmora-ctl.exe" ] || files=$(printf '%s\n%s' "$files" "$name/valmora-ctl.exe")
     [ ! -f "$build/valmora-ctlw.exe" ] || files=$(printf '%s\n%s' "$files" "$name/valmora-ctlw.exe")
@@ -147,7 +166,6 @@ stage_zip_files() {
     portable=$unzipped/$name
 }
 
-objdump=x86_64-w64-mingw32-objdump
 subsystem() { "$objdump" -p "$1" | awk '$1 == "Subsystem" { $1 = $2 = ""; sub(/^ +/, ""); print }'; }
 
 stage_executables() {

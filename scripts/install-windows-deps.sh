@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the Windows build (scripts/windows-sdk.sh
 # and the cross build of the program) and its checks under Wine need, and
-# lets apt fetch Debian's source packages, from which Qt and OpenSSL are built.
+# lets apt fetch Debian's source packages, from which Qt, OpenSSL and SQLite
+# are built.
 # Runs apt-get only when something is missing; uses sudo when not root.
 set -euo pipefail
 
@@ -13,6 +14,9 @@ packages=(
     # Qt 6 provides the host tools (moc, rcc, uic, ...) of the same version.
     dpkg-dev xz-utils perl make cmake ninja-build
     qt6-base-dev qt6-base-dev-tools
+    # SQLite's source is its full tree: the build machine's compiler and
+    # tclsh make the single sqlite3.c from it.
+    gcc tcl
     # Running the Windows programs and tests, the installer and the archive.
     wine wine64 xvfb xauth nsis zip unzip
     # Checking them (scripts/check-windows.sh): the resources in the .exe,

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Builds OpenSSL 3 and Qt 6 (qtbase: Core, Gui, Widgets, Network, Test) for
-# 64-bit Windows from Debian's own source packages, with Debian's patches
-# (security fixes among them), using the MinGW-w64 cross compiler and Debian's
-# Qt 6 as host tools. The result is one folder:
+# Builds OpenSSL 3, SQLite 3 and Qt 6 (qtbase: Core, Gui, Widgets, Network,
+# Sql with its SQLite driver only, Test) for 64-bit Windows from Debian's own
+# source packages, with Debian's patches (security fixes among them), using
+# the MinGW-w64 cross compiler and Debian's Qt 6 as host tools. The result is
+# one folder:
 #   <sdk>/openssl   OpenSSL (bin/libcrypto-3-x64.dll, bin/libssl-3-x64.dll)
-#   <sdk>/qt        Qt, which loads OpenSSL at run time
+#   <sdk>/sqlite    SQLite as a static library (lib/libsqlite3.a, include/)
+#   <sdk>/qt        Qt, which loads OpenSSL at run time and has SQLite linked
+#                   into its driver plugins/sqldrivers/qsqlite.dll
 #   <sdk>/sdk.env   the Debian source versions and the options used
 # By default <sdk> is
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/valmora-panel/
 #       windows-sdk-<Qt version>-<OpenSSL version>-<hash of the build options>
+# where the hash covers all the source versions (SQLite's too) and options.
 # and the environment variable VALMORA_WINDOWS_SDK names another one.
 # A finished folder is used as it is; the build (half an hour to an hour on
 # two cores) happens only when it is missing or unfinished.
@@ -49,19 +53,38 @@ openssl_options=(
     shared no-tests --libdir=lib
 )
 
+# SQLite goes into the SQLite driver as a static library: the driver is its
+# only user, no sqlite3.dll is shipped, and no other sqlite3.dll that Windows
+# may find first on its search path can stand in for ours.
+# Serialized: one connection may be used from several threads. WAL stays in
+# (nothing omits it); no extension is ever loaded. Qt's driver reads the
+# table of a result's columns, which needs the column metadata.
+sqlite_options=(
+    -O2 -DNDEBUG
+    -DSQLITE_THREADSAFE=1
+    -DSQLITE_OMIT_LOAD_EXTENSION
+    -DSQLITE_ENABLE_COLUMN_METADATA
+)
+
 qt_options=(
     -G Ninja
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
     # Debian's Qt 6 (the same version) provides moc, rcc, uic and friends.
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
-    # Only Core, Gui, Widgets, Network and Test, and no tools for Windows.
+    # Only Core, Gui, Widgets, Network, Sql and Test, and no tools for Windows.
     -DFEATURE_pkg_config=OFF
     -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF
-    -DFEATURE_dbus=OFF -DFEATURE_icu=OFF -DFEATURE_sql=OFF
+    -DFEATURE_dbus=OFF -DFEATURE_icu=OFF
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_jpeg=OFF -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF
     -DFEATURE_androiddeployqt=OFF
+    # Qt SQL with the SQLite driver alone, on the SQLite built here: Debian's
+    # source leaves out Qt's copy of SQLite. (ODBC would be built by default
+    # on Windows.)
+    -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON
+    -DFEATURE_sql_odbc=OFF -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF
+    -DFEATURE_sql_ibase=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF
     # Qt's own copies of these libraries, built into Qt's DLLs.
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF
     -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF
@@ -96,24 +119,25 @@ upstream_version() {
 
 mapfile -t qt_versions < <(source_versions qt6-base)
 mapfile -t openssl_versions < <(source_versions openssl)
-if [ ${#qt_versions[@]} -eq 0 ] || [ ${#openssl_versions[@]} -eq 0 ]; then
-    die "apt knows no source package of qt6-base or openssl (deb-src entries and apt-get update missing?)"
+mapfile -t sqlite_versions < <(source_versions sqlite3)
+if [ ${#qt_versions[@]} -eq 0 ] || [ ${#openssl_versions[@]} -eq 0 ] || [ ${#sqlite_versions[@]} -eq 0 ]; then
+    die "apt knows no source package of qt6-base, openssl or sqlite3 (deb-src entries and apt-get update missing?)"
 fi
 compiler_version=$(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix)
 
-sdk_id() { # <qt source version> <openssl source version>
-    printf '%s\n' "qt6-base $1" "openssl $2" "g++-mingw-w64-x86-64-posix $compiler_version" \
-        "${openssl_options[@]}" "${openssl_windows_dirs[@]}" "${qt_options[@]}" |
+sdk_id() { # <qt source version> <openssl source version> <sqlite3 source version>
+    printf '%s\n' "qt6-base $1" "openssl $2" "sqlite3 $3" "g++-mingw-w64-x86-64-posix $compiler_version" \
+        "${openssl_options[@]}" "${openssl_windows_dirs[@]}" "${sqlite_options[@]}" "${qt_options[@]}" |
         sha256sum | cut -c1-10
 }
 
-sdk_folder() { # <qt source version> <openssl source version>
+sdk_folder() { # <qt source version> <openssl source version> <sqlite3 source version>
     if [ -n "${VALMORA_WINDOWS_SDK:-}" ]; then
         realpath -m "$VALMORA_WINDOWS_SDK"
     else
         printf '%s/windows-sdk-%s-%s-%s\n' \
             "${XDG_CACHE_HOME:-$HOME/.cache}/valmora-panel" \
-            "$(upstream_version "$1")" "$(upstream_version "$2")" "$(sdk_id "$1" "$2")"
+            "$(upstream_version "$1")" "$(upstream_version "$2")" "$(sdk_id "$@")"
     fi
 }
 
@@ -124,8 +148,9 @@ finished() { # <sdk> <id>
 
 qt_version=${qt_versions[0]}
 openssl_version=${openssl_versions[0]}
-sdk=$(sdk_folder "$qt_version" "$openssl_version")
-if finished "$sdk" "$(sdk_id "$qt_version" "$openssl_version")"; then
+sqlite_version=${sqlite_versions[0]}
+sdk=$(sdk_folder "$qt_version" "$openssl_version" "$sqlite_version")
+if finished "$sdk" "$(sdk_id "$qt_version" "$openssl_version" "$sqlite_version")"; then
     printf '%s\n' "$sdk"
     exit 0
 fi
@@ -172,8 +197,10 @@ fetch_source() { # <package> <versions, newest first...>
 
 say "fetching the source of openssl"
 openssl_version=$(fetch_source openssl "${openssl_versions[@]}")
-id=$(sdk_id "$qt_version" "$openssl_version")
-sdk=$(sdk_folder "$qt_version" "$openssl_version")
+say "fetching the source of sqlite3"
+sqlite_version=$(fetch_source sqlite3 "${sqlite_versions[@]}")
+id=$(sdk_id "$qt_version" "$openssl_version" "$sqlite_version")
+sdk=$(sdk_folder "$qt_version" "$openssl_version" "$sqlite_version")
 if finished "$sdk" "$id"; then
     succeeded=true
     printf '%s\n' "$sdk"
@@ -181,8 +208,8 @@ if finished "$sdk" "$id"; then
 fi
 say "fetching the source of qt6-base"
 qt_version=$(fetch_source qt6-base "${qt_versions[@]}")
-id=$(sdk_id "$qt_version" "$openssl_version")
-sdk=$(sdk_folder "$qt_version" "$openssl_version")
+id=$(sdk_id "$qt_version" "$openssl_version" "$sqlite_version")
+sdk=$(sdk_folder "$qt_version" "$openssl_version" "$sqlite_version")
 
 # Start afresh. Only a folder of ours (or an empty one) is emptied.
 if [ -d "$sdk" ] && [ -n "$(ls -A "$sdk")" ]; then
@@ -209,6 +236,10 @@ strip_windows_binaries() { # <folder>
         -exec "$triplet-strip" --strip-all {} +
 }
 
+# Source file names that end up in the DLLs (assertions, QTest's messages)
+# are kept relative, free of the random scratch folder.
+prefix_map="-ffile-prefix-map=$scratch/="
+
 # OpenSSL
 openssl_started=$SECONDS
 openssl_log=$scratch/openssl-build.log
@@ -227,42 +258,72 @@ done
 openssl_time=$((SECONDS - openssl_started))
 say "OpenSSL took $(elapsed "$openssl_time")"
 
+# SQLite. Debian's source is SQLite's full tree: the build machine's own
+# compiler and tclsh generate from it (Debian's patches applied) the one file
+# sqlite3.c, which the cross compiler then builds.
+sqlite_started=$SECONDS
+sqlite_log=$scratch/sqlite-build.log
+say "building SQLite $sqlite_version (log: $sqlite_log)"
+sqlite_source=$(echo "$scratch"/sqlite3/sqlite3-*/)
+sqlite_build=$scratch/sqlite-build
+mkdir -p "$sqlite_build"
+(
+    cd "$sqlite_build"
+    run_logged "$sqlite_log" "$sqlite_source/configure" --disable-tcl
+    # Debian regenerates configure, which sets this; the shipped one does not.
+    run_logged "$sqlite_log" make sqlite3.c AMALGAMATION_LINE_MACROS=--linemacros=0
+    run_logged "$sqlite_log" "$triplet-gcc-posix" "$prefix_map" "${sqlite_options[@]}" \
+        -c sqlite3.c -o sqlite3.o
+    run_logged "$sqlite_log" "$triplet-ar" rcs libsqlite3.a sqlite3.o
+)
+install -D -m 644 -t "$sdk/sqlite/include" "$sqlite_build/sqlite3.h" "$sqlite_build/sqlite3ext.h"
+install -D -m 644 -t "$sdk/sqlite/lib" "$sqlite_build/libsqlite3.a"
+sqlite_time=$((SECONDS - sqlite_started))
+say "SQLite took $(elapsed "$sqlite_time")"
+
 # Qt
 qt_started=$SECONDS
 qt_log=$scratch/qt-build.log
 say "building Qt $qt_version (log: $qt_log)"
 qt_source=$(echo "$scratch"/qt6-base/qt6-base-*/)
-# Source file names that end up in the DLLs (assertions, QTest's messages)
-# are kept relative, free of the random scratch folder.
-prefix_map="-ffile-prefix-map=$scratch/="
 run_logged "$qt_log" cmake -S "$qt_source" -B "$scratch/qt-build" "${qt_options[@]}" \
     -DCMAKE_C_FLAGS="$prefix_map" -DCMAKE_CXX_FLAGS="$prefix_map" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVALMORA_WINDOWS_SDK="$sdk" \
-    -DCMAKE_INSTALL_PREFIX="$sdk/qt" -DOPENSSL_ROOT_DIR="$sdk/openssl"
+    -DCMAKE_INSTALL_PREFIX="$sdk/qt" -DOPENSSL_ROOT_DIR="$sdk/openssl" \
+    -DSQLite3_INCLUDE_DIR="$sdk/sqlite/include" -DSQLite3_LIBRARY="$sdk/sqlite/lib/libsqlite3.a"
 run_logged "$qt_log" cmake --build "$scratch/qt-build" --parallel "$jobs"
 run_logged "$qt_log" cmake --install "$scratch/qt-build"
 strip_windows_binaries "$sdk/qt"
 for file in bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll bin/Qt6Network.dll \
-    bin/Qt6Test.dll plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll \
-    plugins/styles/qwindowsvistastyle.dll plugins/tls/qopensslbackend.dll; do
+    bin/Qt6Sql.dll bin/Qt6Test.dll plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll \
+    plugins/styles/qwindowsvistastyle.dll plugins/tls/qopensslbackend.dll \
+    plugins/sqldrivers/qsqlite.dll; do
     [ -f "$sdk/qt/$file" ] || die "Qt built no $file"
 done
 [ ! -e "$sdk/qt/plugins/tls/qschannelbackend.dll" ] || die "Qt built the Schannel backend"
+sql_drivers=$(ls "$sdk/qt/plugins/sqldrivers")
+[ "$sql_drivers" = qsqlite.dll ] || die "Qt built other SQL drivers: $(tr "\n" " " <<<"$sql_drivers")"
+# SQLite is inside the driver, not a DLL of its own.
+if "$triplet-objdump" -p "$sdk/qt/plugins/sqldrivers/qsqlite.dll" | grep -i 'DLL Name:.*sqlite' >/dev/null; then
+    die "the SQLite driver loads SQLite as a DLL"
+fi
 qt_time=$((SECONDS - qt_started))
 say "Qt took $(elapsed "$qt_time")"
 
 {
-    echo "# Windows (x86_64, MinGW-w64) build of Qt and OpenSSL from Debian's"
-    echo "# source packages, made by valmora-panel's scripts/windows-sdk.sh."
+    echo "# Windows (x86_64, MinGW-w64) build of Qt, OpenSSL and SQLite from"
+    echo "# Debian's source packages, made by valmora-panel's scripts/windows-sdk.sh."
     printf 'QT_SOURCE=%q\n' "qt6-base $qt_version"
     printf 'OPENSSL_SOURCE=%q\n' "openssl $openssl_version"
+    printf 'SQLITE_SOURCE=%q\n' "sqlite3 $sqlite_version"
     printf 'COMPILER=%q\n' "g++-mingw-w64-x86-64-posix $compiler_version"
     printf 'OPENSSL_OPTIONS=(%s)\n' "$(printf '%q ' "${openssl_options[@]}" "${openssl_windows_dirs[@]}")"
+    printf 'SQLITE_OPTIONS=(%s)\n' "$(printf '%q ' "${sqlite_options[@]}")"
     printf 'QT_OPTIONS=(%s)\n' "$(printf '%q ' "${qt_options[@]}")"
     printf 'BUILD_ID=%s\n' "$id"
 } >"$sdk/sdk.env"
 printf '%s\n' "$id" >"$sdk/.complete"
 succeeded=true
 
-say "done in $(elapsed $((SECONDS - started))) (OpenSSL $(elapsed "$openssl_time"), Qt $(elapsed "$qt_time"))"
+say "done in $(elapsed $((SECONDS - started))) (OpenSSL $(elapsed "$openssl_time"), SQLite $(elapsed "$sqlite_time"), Qt $(elapsed "$qt_time"))"
 printf '%s\n' "$sdk"
