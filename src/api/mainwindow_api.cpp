@@ -10,6 +10,7 @@
 #include "core/api/statusreply.h"
 #include "ui_mainwindow.h"
 
+#include <QHash>
 #include <QSslSocket>
 
 using namespace ReplyReader;
@@ -126,23 +127,15 @@ void MainWindow::handleReply(const QString &kind, const QByteArray &body)
     }
     ui->textEdit->setPlainText(QString::fromUtf8(body));
 
-    static const QStringList routes = {
-        ApiQuery::status,    ApiQuery::start, ApiQuery::stop,    ApiQuery::restart,
-        ApiQuery::changeMap, ApiQuery::maps,  ApiQuery::console, ApiQuery::resources,
+    // The kinds with a display of their own; actions are only shown raw.
+    using Display = void (MainWindow::*)(const QVariantMap &);
+    static const QHash<QString, Display> displays = {
+        {ApiQuery::status, &MainWindow::showStatus},
+        {ApiQuery::maps, &MainWindow::showMaps},
+        {ApiQuery::resources, &MainWindow::showRes},
     };
-    switch (routes.indexOf(kind)) {
-    case 0:
-        showStatus(reply);
-        break;
-    case 5:
-        showMaps(reply);
-        break;
-    case 7:
-        showRes(reply);
-        break;
-    default:
-        break; // actions are only shown raw
-    }
+    if (const Display display = displays.value(kind))
+        (this->*display)(reply);
 }
 
 QStringList MainWindow::getStatusName(int id)

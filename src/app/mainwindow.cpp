@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSslSocket>
 #include <QStatusBar>
 #include <QTimer>
@@ -61,28 +62,29 @@ MainWindow::MainWindow(QWidget *parent)
     sslSocket = nullptr;
     http->hold();
     new AfterFirstPaint(this, [this] { setUpTls(); });
-    connect(http, SIGNAL(requestFinished(int, bool)), this, SLOT(httpRequestFinished(int, bool)));
+    connect(http, &QueuedHttp::requestFinished, this, &MainWindow::httpRequestFinished);
 
-    connect(ui->pushButton, SIGNAL(clicked()), this, SLOT(getStatus()));
-    connect(ui->pushButton_4, SIGNAL(clicked()), this, SLOT(getStart()));
-    connect(ui->pushButton_5, SIGNAL(clicked()), this, SLOT(getStop()));
-    connect(ui->pushButton_6, SIGNAL(clicked()), this, SLOT(getRestart()));
-    connect(ui->pushButton_7, SIGNAL(clicked()), this, SLOT(getRes()));
-    connect(ui->pushButton_8, SIGNAL(clicked()), this, SLOT(getChangeMap()));
-    connect(ui->pushButton_9, SIGNAL(clicked()), this, SLOT(getMaps()));
-    connect(ui->pushButton_10, SIGNAL(clicked()), this, SLOT(getCmd()));
+    connect(ui->pushButton, &QPushButton::clicked, this, &MainWindow::getStatus);
+    connect(ui->pushButton_4, &QPushButton::clicked, this, &MainWindow::getStart);
+    connect(ui->pushButton_5, &QPushButton::clicked, this, &MainWindow::getStop);
+    connect(ui->pushButton_6, &QPushButton::clicked, this, &MainWindow::getRestart);
+    connect(ui->pushButton_7, &QPushButton::clicked, this, &MainWindow::getRes);
+    connect(ui->pushButton_8, &QPushButton::clicked, this, &MainWindow::getChangeMap);
+    connect(ui->pushButton_9, &QPushButton::clicked, this, &MainWindow::getMaps);
+    connect(ui->pushButton_10, &QPushButton::clicked, this, &MainWindow::getCmd);
     // Return in the console field sends the command like the button does;
     // the field itself never adds the text to the history, getCmd() does.
     ui->comboBox_3->setInsertPolicy(QComboBox::NoInsert);
     connect(ui->comboBox_3->lineEdit(), &QLineEdit::returnPressed, this, &MainWindow::getCmd);
 
     dialog = new Dialog(this);
-    connect(ui->pushButton_2, SIGNAL(clicked()), dialog, SLOT(show()));
-    connect(ui->pushButton_3, SIGNAL(clicked()), this, SLOT(deleteServer()));
+    connect(ui->pushButton_2, &QPushButton::clicked, dialog, &Dialog::show);
+    connect(dialog, &Dialog::serverEntered, this, &MainWindow::addServer);
+    connect(ui->pushButton_3, &QPushButton::clicked, this, &MainWindow::deleteServer);
     about = new About(this);
-    connect(ui->pushButton_11, SIGNAL(clicked()), about, SLOT(show()));
+    connect(ui->pushButton_11, &QPushButton::clicked, about, &About::show);
 
-    connect(ui->comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(fullUpdate()));
+    connect(ui->comboBox, &QComboBox::currentIndexChanged, this, &MainWindow::fullUpdate);
 
     updateTimer = new QTimer(this);
     connect(updateTimer, &QTimer::timeout, this, &MainWindow::refreshOnTick);
@@ -124,8 +126,7 @@ void MainWindow::createTrayIcon()
 {
     trayIcon = new QSystemTrayIcon(this);
     trayIcon->setIcon(QIcon(QStringLiteral(":/games.png")));
-    connect(trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
-            SLOT(clickTray(QSystemTrayIcon::ActivationReason)));
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::clickTray);
     trayIcon->setVisible(true);
 }
 

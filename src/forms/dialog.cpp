@@ -1,15 +1,13 @@
 #include "dialog.h"
 #include "ui_dialog.h"
 
-#include "app/mainwindow.h"
-
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Dialog)
 {
     ui->setupUi(this);
     // accepted() comes after the dialog has hidden itself, so the server is
-    // added only on OK; Cancel, Escape and the close button add nothing.
+    // offered only on OK; Cancel, Escape and the close button offer nothing.
     connect(this, &QDialog::accepted, this, &Dialog::addServer);
 }
 
@@ -20,11 +18,5 @@ Dialog::~Dialog()
 
 void Dialog::addServer()
 {
-    auto *window = qobject_cast<MainWindow *>(parentWidget());
-    if (!window)
-        return;
-    // The texts go over as typed and stay in the fields for the next opening.
-    const QString token = ui->lineEdit_2->text();
-    const QString name = ui->lineEdit->text();
-    window->addServer(name, token);
+    emit serverEntered(ui->lineEdit->text(), ui->lineEdit_2->text());
 }

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 namespace Ui {
 class Dialog;
 }
 
-// Asks for a new server's name and API key. On OK it hands both to the
-// main window, which must be this dialog's parent.
+// Asks for a new server's name and API key. On OK it offers both through
+// serverEntered(); whoever opened it decides what to do with them.
 class Dialog : public QDialog
 {
     Q_OBJECT
@@ -16,7 +17,12 @@ public:
     explicit Dialog(QWidget *parent = nullptr);
     ~Dialog() override;
 
+signals:
+    // The texts as typed; they stay in the fields for the next opening.
+    void serverEntered(const QString &name, const QString &key);
+
 private slots:
+    // Offers the typed server; runs on OK.
     void addServer();
 
 private:

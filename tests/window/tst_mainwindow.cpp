@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -280,6 +281,47 @@ private slots:
         QCOMPARE(messages.texts.size(), 1);
         QCOMPARE(servers->count(), 1);
         QCOMPARE(key->text(), QStringLiteral("secret"));
+    }
+
+    // The dialog needs no window: it offers what was typed to whoever
+    // listens, on OK only.
+    void addServerDialogOffersWhatWasTypedOnOkOnly_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("OK") << "ok" << true;
+        QTest::newRow("Return") << "return" << true;
+        QTest::newRow("Cancel") << "cancel" << false;
+        QTest::newRow("Escape") << "escape" << false;
+        QTest::newRow("closed") << "close" << false;
+    }
+
+    void addServerDialogOffersWhatWasTypedOnOkOnly()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, offered);
+        Dialog dialog;
+        QSignalSpy entered(&dialog, &Dialog::serverEntered);
+        dialog.show();
+        child<QLineEdit>(&dialog, "lineEdit")->setText(QStringLiteral(" Арена "));
+        auto *key = child<QLineEdit>(&dialog, "lineEdit_2");
+        key->setText(QStringLiteral("c7/Yp+2m"));
+        auto *buttons = child<QDialogButtonBox>(&dialog, "buttonBox");
+        if (how == QLatin1String("ok"))
+            buttons->button(QDialogButtonBox::Ok)->click();
+        else if (how == QLatin1String("return"))
+            QTest::keyClick(key, Qt::Key_Return);
+        else if (how == QLatin1String("cancel"))
+            buttons->button(QDialogButtonBox::Cancel)->click();
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+            dialog.close();
+
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(entered.count(), offered ? 1 : 0);
+        if (offered)
+            QCOMPARE(entered.at(0), QVariantList({QStringLiteral(" Арена "), QStringLiteral("c7/Yp+2m")}));
     }
 
     void aboutDialogLinksOpenInTheBrowser()
