@@ -52,12 +52,12 @@ QString readHistoryArguments(const QStringList &arguments, bool json, HistoryReq
             .arg(text);
     };
     if (parser.isSet(since)) {
-        const QString problem = duration(parser, since, &history->sinceSeconds);
+        QString problem = duration(parser, since, &history->sinceSeconds);
         if (!problem.isEmpty())
             return problem;
     }
     if (parser.isSet(step)) {
-        const QString problem = duration(parser, step, &history->stepSeconds);
+        QString problem = duration(parser, step, &history->stepSeconds);
         if (!problem.isEmpty())
             return problem;
         if (history->sinceSeconds / history->stepSeconds > mostSteps)

@@ -7,7 +7,7 @@
 // What `valmora-ctl history` was asked to do.
 struct HistoryRequest
 {
-    qint64 sinceSeconds = 24 * 3600;
+    qint64 sinceSeconds = qint64(24) * 3600;
     qint64 stepSeconds = 0; // 0: the default step for the period
     bool csv = false;
     QString svgFile; // empty: no plot

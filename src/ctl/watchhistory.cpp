@@ -47,11 +47,9 @@ void WatchHistory::onAnswered(const QString &server, const QString &apiKey, cons
 
 void WatchHistory::onReplied(int id, const ServiceReply &reply)
 {
-    const auto found = pending.constFind(id);
-    if (found == pending.cend())
+    if (!pending.contains(id))
         return;
-    const QString server = found.value();
-    pending.erase(found);
+    const QString server = pending.take(id);
     if (!reply.usable())
         return;
     using ReplyReader::integer;

@@ -27,6 +27,8 @@ namespace {
 // 2025-03-01 12:00:00 UTC, on an hour.
 constexpr qint64 Now = 1740830400;
 constexpr qint64 Day = 86400;
+constexpr qint64 Hour = 3600;
+constexpr int HoursOfOffset = 3600;
 
 StatusSample status(const QString &server, qint64 time, State state, int players = -1, int limit = -1)
 {
@@ -97,7 +99,7 @@ private slots:
         QList<StatusSample> statuses;
         QList<ResourceSample> loads;
         // Twenty days ago, three hours of samples every ten minutes; and today.
-        for (qint64 t = Now - 20 * Day; t < Now - 20 * Day + 3 * 3600; t += 600) {
+        for (qint64 t = Now - 20 * Day; t < Now - 20 * Day + 3 * Hour; t += 600) {
             statuses << status(server, t, t % 1800 == 0 ? Off : Running, int(t / 600 % 7), 16);
             loads << resources(server, t, int(t / 600 % 90), 40);
         }
@@ -415,10 +417,10 @@ private slots:
     void stepsStartOnTheLocalClock()
     {
         // 14:37 at UTC+3 is 11:37 UTC; hours start at :00 local.
-        const qint64 from = Now - 23 * 60;
+        const qint64 from = Now - 23 * qint64(60);
         QCOMPARE(HistorySteps::alignedStart(from, 3600, 3 * 3600), Now - 3600);
-        QCOMPARE(HistorySteps::alignedStart(from, Day, 3 * 3600), Now - 12 * 3600 - 3 * 3600);
-        QCOMPARE(HistorySteps::alignedStart(from, 900, 5 * 3600 + 1800), Now - 30 * 60);
+        QCOMPARE(HistorySteps::alignedStart(from, Day, 3 * HoursOfOffset), Now - 15 * Hour);
+        QCOMPARE(HistorySteps::alignedStart(from, 900, 5 * HoursOfOffset + 1800), Now - 30 * qint64(60));
     }
 };
 

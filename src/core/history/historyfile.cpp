@@ -26,7 +26,7 @@ QString HistoryFile::keepPrivate(const QString &path)
 {
     // Made owner-only before SQLite opens it, which gives its -wal and -shm
     // files the same mode; on Windows this makes the folder only.
-    const QString problem = PrivateFile::prepare(path);
+    QString problem = PrivateFile::prepare(path);
     if (!problem.isEmpty())
         return problem;
     for (const char *suffix : companions) {
@@ -34,7 +34,7 @@ QString HistoryFile::keepPrivate(const QString &path)
         if (!QFileInfo(file).isFile())
             continue;
 #ifdef Q_OS_WIN
-        const QString problem = WindowsFileAccess::restrictToCurrentUser(file);
+        problem = WindowsFileAccess::restrictToCurrentUser(file);
         if (!problem.isEmpty())
             return problem;
 #else

@@ -173,15 +173,8 @@ bool HistoryReadings::summary(const QStringList &stored, qint64 from, qint64 to,
         rows->append(row);
         return true;
     };
-    for (const QString &name : stored) {
-        if (!add(name, true))
-            return false;
-    }
-    for (const QString &name : qAsConst(others)) {
-        if (!add(name, false))
-            return false;
-    }
-    return true;
+    return std::all_of(stored.cbegin(), stored.cend(), [&](const QString &name) { return add(name, true); })
+        && std::all_of(others.cbegin(), others.cend(), [&](const QString &name) { return add(name, false); });
 }
 
 bool HistoryReadings::steps(const QString &server, qint64 from, qint64 to, qint64 step, QList<Step> *steps)
