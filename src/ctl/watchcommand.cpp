@@ -51,8 +51,8 @@ int runWatch(const CtlRequest &request, ServerStore &store)
     WatchRounds rounds(servers, client, watch.intervalMsec);
     std::unique_ptr<WatchHistory> history;
     if (watch.history)
-        history = std::make_unique<WatchHistory>(HistoryFile::besideSettings(SettingsLocation::filePath()), rounds,
-                                                 client);
+        history
+            = std::make_unique<WatchHistory>(HistoryFile::besideSettings(SettingsLocation::filePath()), rounds, client);
     QObject::connect(&rounds, &WatchRounds::reported, &loop, [&](const StateChange &change) {
         if (request.json)
             Console::printBytes(AlertText::jsonLine(change));

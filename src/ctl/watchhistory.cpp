@@ -2,9 +2,9 @@
 
 #include "core/api/apiquery.h"
 #include "core/api/replyreader.h"
-#include "ctl/serviceclient.h"
 #include "core/api/statusreply.h"
 #include "ctl/console.h"
+#include "ctl/serviceclient.h"
 #include "ctl/watchrounds.h"
 
 #include <QDateTime>
