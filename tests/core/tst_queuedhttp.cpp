@@ -402,7 +402,7 @@ void TestQueuedHttp::heldOperationsWaitForRelease()
     QCOMPARE(http.currentId(), 0);
 
     http.release();
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, patienceMs);
     QCOMPARE(log.events.first(), QStringLiteral("S%1").arg(tls));
     QCOMPARE(asked, 1);
     QCOMPARE(log.of(id).error, false);
