@@ -40,11 +40,9 @@ endforeach()
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "${VALMORA_DEPLOY_OBJDUMP}")
-# Copies the DLLs that the installed binaries import; sets "system" to the
-# names left to Windows.
-function(deploy_imports)
-    file(GLOB_RECURSE executables LIST_DIRECTORIES false "${root}/*.exe")
-    file(GLOB_RECURSE libraries LIST_DIRECTORIES false "${root}/*.dll")
+# Copies the DLLs that the given installed binaries import ("<exes>" and
+# "<dlls>" are lists); appends the names left to Windows to "system".
+function(deploy_imports executables libraries)
     file(GET_RUNTIME_DEPENDENCIES
          EXECUTABLES ${executables}
          LIBRARIES ${libraries}
@@ -61,14 +59,21 @@ function(deploy_imports)
             file(COPY "${dll}" DESTINATION "${root}")
         endif()
     endforeach()
-    set(system "${unresolved}" PARENT_SCOPE)
+    list(APPEND system ${unresolved})
+    list(REMOVE_DUPLICATES system)
+    set(system "${system}" PARENT_SCOPE)
 endfunction()
 
-deploy_imports()
+set(system)
+file(GLOB_RECURSE executables LIST_DIRECTORIES false "${root}/*.exe")
+file(GLOB_RECURSE libraries LIST_DIRECTORIES false "${root}/*.dll")
+deploy_imports("${executables}" "${libraries}")
+# The driver alone is read then: CMake would find each DLL copied beside the
+# programs twice, there and in the links.
 if(EXISTS "${root}/Qt6Sql.dll")
     message(STATUS "Deploying: sqldrivers/qsqlite.dll")
     file(COPY "${VALMORA_DEPLOY_PLUGIN_DIR}/sqldrivers/qsqlite.dll" DESTINATION "${root}/sqldrivers")
-    deploy_imports()
+    deploy_imports("" "${root}/sqldrivers/qsqlite.dll")
 endif()
 
 if(IS_DIRECTORY "${wine_dlls}")
