@@ -47,7 +47,7 @@ void simulateYear(const QString &file, qint64 end)
         QList<History::ResourceSample> resources;
         for (qint64 t = hour; t < hour + 3600; t += 60) {
             for (int s = 0; s < servers; ++s) {
-                const int players = int((t / 60 + s * 7) % 33);
+                const int players = int((t / 60 + qint64(s) * 7) % 33);
                 const History::State state = (t / 3600 + s) % 97 == 0 ? History::Off : History::Running;
                 statuses.append(
                     {name(s), t, state, state == History::Off ? 0 : players, 32, QStringLiteral("de_dust2")});
@@ -115,7 +115,8 @@ void runCtl(const QString &ctl, const QString &folder)
          {QStringLiteral("--json"), QStringLiteral("history"), QStringLiteral("--since"), QStringLiteral("30d"),
           QStringLiteral("--step"), QStringLiteral("10m"), name(3)}},
     };
-    for (const auto &[what, arguments] : runs) {
+    for (const auto &run : runs) {
+        const QStringList &arguments = run.second;
         int exitCode = 0;
         const double ms = millisecondsOf([&] {
             QProcess process;
@@ -123,7 +124,7 @@ void runCtl(const QString &ctl, const QString &folder)
             process.waitForFinished(120000);
             exitCode = process.exitCode();
         });
-        std::printf("valmora-ctl history, 30 days, %s: %.0f ms (exit %d)\n", what, ms, exitCode);
+        std::printf("valmora-ctl history, 30 days, %s: %.0f ms (exit %d)\n", run.first, ms, exitCode);
     }
 }
 

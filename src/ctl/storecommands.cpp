@@ -73,7 +73,7 @@ int StoreCommands::remove(const CtlRequest &request, ServerStore &store)
     return ExitDone;
 }
 
-QString StoreCommands::checkName(const QStringList &arguments, CtlRequest *)
+QString StoreCommands::checkName(const QStringList &arguments, CtlRequest * /*request*/)
 {
     const QString &name = arguments.constFirst();
     if (SettingsFile::isStorableName(name))

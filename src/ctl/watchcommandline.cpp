@@ -24,9 +24,8 @@ QString readWatchArguments(const QStringList &arguments, WatchRequest *watch)
         return OptionReading::refusal(parser, QStringLiteral("watch"));
 
     if (parser.isSet(interval)) {
-        const QString problem
-            = OptionReading::seconds(QStringLiteral("--interval"), parser.value(interval), shortestIntervalSeconds,
-                                     longestIntervalSeconds, &watch->intervalMsec);
+        QString problem = OptionReading::seconds(QStringLiteral("--interval"), parser.value(interval),
+                                                 shortestIntervalSeconds, longestIntervalSeconds, &watch->intervalMsec);
         if (!problem.isEmpty())
             return problem;
     }

@@ -171,7 +171,7 @@ private slots:
         qint64 samples = 0;
         QJsonObject north;
         QJsonObject odd;
-        for (const QJsonValue &server : servers) {
+        for (const auto &server : servers) {
             samples += server[QStringLiteral("samples")].toInteger();
             QVERIFY(server[QStringLiteral("stored")].toBool());
             if (server[QStringLiteral("name")].toString() == NorthFort)
@@ -207,7 +207,7 @@ private slots:
         const QJsonArray list = document.value(QStringLiteral("steps")).toArray();
         QVERIFY(list.size() >= 60 && list.size() <= 61);
         qint64 inSteps = 0;
-        for (const QJsonValue &step : list) {
+        for (const auto &step : list) {
             inSteps += step[QStringLiteral("samples")].toInteger();
             if (step[QStringLiteral("samples")].toInteger() == 0)
                 QVERIFY(step[QStringLiteral("players_avg")].isNull() && step[QStringLiteral("states")].isNull());

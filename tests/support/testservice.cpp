@@ -58,7 +58,7 @@ QString TestService::open(const QStringList &extraArguments)
     }
     if (serviceExecutable().isEmpty())
         return QString::fromLatin1(unavailableText());
-    const QString problem = m_process.start(extraArguments);
+    QString problem = m_process.start(extraArguments);
     if (!problem.isEmpty())
         return problem;
     m_startedHere = true;
