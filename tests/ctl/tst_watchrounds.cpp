@@ -3,11 +3,12 @@
 // server that plays the hosting API, with rounds a tenth of a second apart.
 
 #include "core/crypto/machinecipher.h"
-#include "core/crypto/machinekey.h"
 #include "ctl/serverstore.h"
 #include "ctl/serviceclient.h"
 #include "ctl/watchedservers.h"
 #include "ctl/watchrounds.h"
+#include "machinekeycheck.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QDir>
@@ -23,18 +24,12 @@
 
 namespace {
 
-constexpr int Patience = 30000;
 constexpr int ShortRounds = 100;
 
 const QString Fort = QStringLiteral("Северный форт");
 const QString Harbor = QStringLiteral("Ночная гавань");
 const QString Arena = QStringLiteral("Арена");
 const QString Broken = QStringLiteral("Сломанный");
-
-bool hasMachineKey()
-{
-    return machineKeyFromAddress(firstHardwareAddress()) != 0;
-}
 
 QString keyOf(const QString &server)
 {
@@ -178,7 +173,7 @@ private:
     bool roundsGoBy(const QString &server, int count)
     {
         const int until = service->askedAbout(server) + count;
-        return QTest::qWaitFor([&] { return service->askedAbout(server) >= until; }, Patience);
+        return QTest::qWaitFor([&] { return service->askedAbout(server) >= until; }, patienceMs);
     }
 
 private slots:
@@ -209,17 +204,17 @@ private slots:
 
     void firstStatesThenChanges()
     {
-        Watch watch(file, {Fort, Harbor}, ShortRounds, Patience);
+        Watch watch(file, {Fort, Harbor}, ShortRounds, patienceMs);
         watch.rounds.start();
         QTRY_COMPARE_WITH_TIMEOUT(
-            watch.reports, QStringList({"Северный форт: Работает 3/16", "Ночная гавань: Выключен 0/24"}), Patience);
+            watch.reports, QStringList({"Северный форт: Работает 3/16", "Ночная гавань: Выключен 0/24"}), patienceMs);
 
         service->set(Fort, QStringLiteral("0 0/16 citadel"));
         QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Северный форт: Работает>Выключен 0/16"),
-                                  Patience);
+                                  patienceMs);
         service->set(Fort, QStringLiteral("2 0/16 citadel"));
         QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(3), QStringLiteral("Северный форт: Выключен>Запускается 0/16"),
-                                  Patience);
+                                  patienceMs);
 
         // Players come and go, the map changes: no alert.
         service->set(Harbor, QStringLiteral("0 5/24 lighthouse"));
@@ -234,9 +229,10 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("timeoutMsec");
         QTest::addColumn<QString>("why");
-        QTest::newRow("HTTP 500") << "500" << Patience << "служба ответила с кодом HTTP 500";
-        QTest::newRow("not JSON") << "html" << Patience << "служба ответила не объектом JSON";
-        QTest::newRow("an error reported") << "error" << Patience << "служба отказала: Unknown API key (unknown_token)";
+        QTest::newRow("HTTP 500") << "500" << patienceMs << "служба ответила с кодом HTTP 500";
+        QTest::newRow("not JSON") << "html" << patienceMs << "служба ответила не объектом JSON";
+        QTest::newRow("an error reported")
+            << "error" << patienceMs << "служба отказала: Unknown API key (unknown_token)";
         QTest::newRow("no answer in time") << "silent" << 300 << "служба 127.0.0.1:%1 не ответила за 0.3 с";
     }
 
@@ -249,12 +245,12 @@ private slots:
         int askedAtReport = 0;
         connect(&watch.rounds, &WatchRounds::reported, this, [&] { askedAtReport = service->askedAbout(Fort); });
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 1, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 1, patienceMs);
 
         // One failure is no alert; the second in a row is.
         service->set(Fort, answer);
         const int before = service->askedAbout(Fort);
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, patienceMs);
         QCOMPARE(askedAtReport, before + 2);
         QCOMPARE(watch.reports.at(1), QStringLiteral("Северный форт: Работает>Нет связи -/-"));
         if (why.contains(QLatin1String("%1")))
@@ -266,15 +262,15 @@ private slots:
         QCOMPARE(watch.reports.size(), 2);
         service->set(Fort, QStringLiteral("1 2/16 citadel"));
         QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Северный форт: Нет связи>Работает 2/16"),
-                                  Patience);
+                                  patienceMs);
         QCOMPARE(watch.unreachable.size(), 1);
     }
 
     void oneLostAnswerIsNoAlert()
     {
-        Watch watch(file, {Fort}, ShortRounds, Patience);
+        Watch watch(file, {Fort}, ShortRounds, patienceMs);
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 1, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 1, patienceMs);
         service->queue(Fort, {QStringLiteral("500")});
         QVERIFY(roundsGoBy(Fort, 3));
         service->queue(Fort, {QStringLiteral("html")});
@@ -298,9 +294,9 @@ private slots:
         QFETCH(QStringList, firstAnswers);
         QFETCH(QString, report);
         service->queue(Fort, firstAnswers);
-        Watch watch(file, {}, 3600000, Patience);
+        Watch watch(file, {}, 3600000, patienceMs);
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, patienceMs);
         QCOMPARE(watch.reports, QStringList({"Ночная гавань: Выключен 0/24", report}));
         QCOMPARE(service->askedAbout(Fort), 2);
         QCOMPARE(service->askedAbout(Harbor), 1);
@@ -309,17 +305,17 @@ private slots:
     // With no server named, the file is read for each round.
     void followsTheFile()
     {
-        Watch watch(file, {}, ShortRounds, Patience);
+        Watch watch(file, {}, ShortRounds, patienceMs);
         QCOMPARE(watch.warnings,
                  QStringList {QStringLiteral("ключ API сервера «Сломанный» не читается на этом компьютере; добавьте "
                                              "его заново: valmora-ctl add \"Сломанный\"; этот сервер пропущен")});
         QVERIFY(watch.servers.problem().isEmpty());
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, patienceMs);
 
         // A server added meanwhile: its first state, no alert.
         storeServer(Arena, true);
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Арена: Работает 7/10"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Арена: Работает 7/10"), patienceMs);
 
         // A server gone is asked about no more; back, it starts afresh.
         storeServer(Fort, false);
@@ -329,7 +325,7 @@ private slots:
         QCOMPARE(service->askedAbout(Fort), asked);
         service->set(Fort, QStringLiteral("0 0/16 citadel"));
         storeServer(Fort, true);
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(3), QStringLiteral("Северный форт: Выключен 0/16"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(3), QStringLiteral("Северный форт: Выключен 0/16"), patienceMs);
 
         // A file that cannot be read for a while: the servers as they were, said once.
         QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
@@ -343,7 +339,7 @@ private slots:
                      .arg(file));
         service->set(Harbor, QStringLiteral("1 1/24 harbor_night"));
         QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(4), QStringLiteral("Ночная гавань: Выключен>Работает 1/24"),
-                                  Patience);
+                                  patienceMs);
         QCOMPARE(watch.reports.size(), 5);
         QCOMPARE(watch.warnings.size(), 2);
     }
