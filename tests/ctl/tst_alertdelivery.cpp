@@ -7,9 +7,11 @@
 // for a server named "hanging", waits for 20 s); with --exit N it exits
 // with N.
 
+#include "alertrecord.h"
 #include "ctl/alertcommand.h"
 #include "ctl/alerttext.h"
 #include "ctl/webhooksender.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QJsonDocument>
@@ -27,11 +29,7 @@
 
 namespace {
 
-constexpr int Patience = 30000;
 constexpr int ShortRetry = 50;
-
-const char *const Variables[] = {"VALMORA_SERVER",      "VALMORA_FROM", "VALMORA_TO",  "VALMORA_PLAYERS",
-                                 "VALMORA_PLAYERS_MAX", "VALMORA_MAP",  "VALMORA_TIME"};
 
 // A name that would run a command of its own if it were put into one.
 const QString Injection = QStringLiteral("a\"; touch x; echo \"");
@@ -40,24 +38,15 @@ const QString Hanging = QStringLiteral("hanging");
 // The alert command's side.
 int recordAlert(const char *file)
 {
-    QJsonObject given;
-    for (const char *name : Variables)
-        given.insert(QLatin1String(name), qEnvironmentVariable(name));
-    QFile log(QString::fromLocal8Bit(file));
-    if (!log.open(QIODevice::Append))
-        return 1;
-    log.write(QJsonDocument(given).toJson(QJsonDocument::Compact) + '\n');
-    log.close();
+    const int status = AlertRecord::write(file);
+    // The command that outlives its deadline: what is tested, not a wait for
+    // a race. Bounded, because on Windows ending the shell leaves its child.
     if (qEnvironmentVariable("VALMORA_SERVER") == Hanging)
         QThread::sleep(20);
-    return 0;
+    return status;
 }
 
-// A command line word for the system's shell.
-QString quoted(const QString &path)
-{
-    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
-}
+using AlertRecord::quoted;
 
 QString self()
 {
@@ -160,12 +149,12 @@ private slots:
         accepted.status = 204;
         QVERIFY(startReceiver(receiver, accepted));
         WebhookSender sender(QUrl(QStringLiteral("https://127.0.0.1:%1/hook/SECRET?thread=1").arg(receiver.port())),
-                             receiversAuthority(), Patience, ShortRetry);
+                             receiversAuthority(), patienceMs, ShortRetry);
         QSignalSpy delivered(&sender, &WebhookSender::delivered);
         QSignalSpy failed(&sender, &WebhookSender::failed);
         const QByteArray body = AlertText::webhookBody(alert(QStringLiteral("Северный форт"), true));
         sender.post(body);
-        QVERIFY(delivered.wait(Patience));
+        QVERIFY(delivered.wait(patienceMs));
         QCOMPARE(receiver.requestLines(), QList<QByteArray>({"POST /hook/SECRET?thread=1 HTTP/1.1"}));
         QCOMPARE(receiver.contentTypes(), QList<QByteArray>({"application/json"}));
         QCOMPARE(receiver.bodies(), QList<QByteArray>({body}));
@@ -217,7 +206,7 @@ private slots:
         QSignalSpy delivered(&sender, &WebhookSender::delivered);
         const QByteArray body = AlertText::webhookBody(alert(QStringLiteral("Северный форт"), true));
         sender.post(body);
-        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 2, patienceMs);
         const QString shown = QStringLiteral("веб-хук https://127.0.0.1:%1 ").arg(port);
         QCOMPARE(texts(failed),
                  QStringList({shown + failure + QStringLiteral("; повтор через 0.05 с"),
@@ -225,7 +214,7 @@ private slots:
         QVERIFY(delivered.isEmpty());
         if (setUp == QLatin1String("500") || setUp == QLatin1String("redirect") || setUp == QLatin1String("silent")) {
             // Silent, the receiver reads the first request but never answers.
-            QTRY_COMPARE_WITH_TIMEOUT(receiver.bodies().size(), 2, Patience);
+            QTRY_COMPARE_WITH_TIMEOUT(receiver.bodies().size(), 2, patienceMs);
             QCOMPARE(receiver.bodies().at(1), body);
             QCOMPARE(receiver.bodies().at(0), body);
         }
@@ -249,7 +238,7 @@ private slots:
         AlertCommand command(self() + QStringLiteral(" --record-alert ") + quoted(record));
         QSignalSpy failed(&command, &AlertCommand::failed);
         command.run(change);
-        QTRY_COMPARE_WITH_TIMEOUT(recorded(record).size(), 1, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(record).size(), 1, patienceMs);
         QCOMPARE(recorded(record).at(0), environmentOf(change));
         QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("x"))));
         QVERIFY(failed.isEmpty());
@@ -270,7 +259,7 @@ private slots:
         AlertCommand command(self() + QLatin1Char(' ') + arguments);
         QSignalSpy failed(&command, &AlertCommand::failed);
         command.run(alert(QStringLiteral("Северный форт"), true));
-        QVERIFY(failed.wait(Patience));
+        QVERIFY(failed.wait(patienceMs));
         QCOMPARE(texts(failed), QStringList {QStringLiteral("команда --exec для сервера «Северный форт» ") + failure});
     }
 
@@ -284,8 +273,8 @@ private slots:
         QSignalSpy failed(&command, &AlertCommand::failed);
         command.run(alert(Hanging, true));
         command.run(alert(QStringLiteral("Северный форт"), true));
-        QTRY_COMPARE_WITH_TIMEOUT(recorded(record).size(), 2, Patience);
-        QVERIFY(failed.wait(Patience));
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(record).size(), 2, patienceMs);
+        QVERIFY(failed.wait(patienceMs));
         QCOMPARE(
             texts(failed),
             QStringList {QStringLiteral("команда --exec для сервера «hanging» не закончилась за 0.5 с и прервана")});

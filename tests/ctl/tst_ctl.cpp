@@ -8,9 +8,12 @@
 
 #include "app/mainwindow.h"
 #include "core/crypto/machinecipher.h"
-#include "core/crypto/machinekey.h"
 #include "core/settings/settingslocation.h"
+#include "demoservers.h"
 #include "demosettings.h"
+#include "machinekeycheck.h"
+#include "patience.h"
+#include "testservice.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>
@@ -31,13 +34,11 @@
 
 namespace {
 
-constexpr int Patience = 30000;
-
-const QString HarborNight = QStringLiteral("Ночная гавань");
-const QString PrivateClub = QStringLiteral("Закрытый клуб");
-const QString NorthFort = QStringLiteral("Северный форт");
-const QString NorthFortKey = QStringLiteral("nR4+kq/Tz8Wm1Lx=");
-const QString HarborNightKey = QStringLiteral("Bq93xVe7LsPd0aHk");
+const QString HarborNight = QString::fromUtf8(DemoServers::HarborNight.name);
+const QString PrivateClub = QString::fromUtf8(DemoServers::PrivateClub.name);
+const QString NorthFort = QString::fromUtf8(DemoServers::NorthFort.name);
+const QString NorthFortKey = QString::fromLatin1(DemoServers::NorthFort.apiKey);
+const QString HarborNightKey = QString::fromLatin1(DemoServers::HarborNight.apiKey);
 
 // The test server's key, with characters that must travel escaped.
 const QString ClubKey = QStringLiteral("c7/Yp+2mQ/9eRt==");
@@ -66,11 +67,6 @@ QString describe(const Run &run)
     return QStringLiteral("exit %1, out «%2», err «%3»").arg(run.exitCode).arg(run.text(), run.err);
 }
 
-bool hasMachineKey()
-{
-    return machineKeyFromAddress(firstHardwareAddress()) != 0;
-}
-
 // A loopback port nothing listens on.
 quint16 closedPort()
 {
@@ -87,10 +83,10 @@ class CtlTest : public QObject
 
 private:
     QTemporaryDir folder;
-    QProcess service;
+    QTemporaryDir serviceFolder;
+    TestService service {serviceFolder.path()};
     QString serviceHost;
     QString serviceCertificate;
-    bool ownService = false;
     QScopedPointer<TlsTestServer> testServer;
 
     QString settingsFile() const { return folder.filePath(QStringLiteral("setting.ini")); }
@@ -106,11 +102,11 @@ private:
                              + arguments);
         process.start();
         Run run;
-        if (!process.waitForStarted(Patience))
+        if (!process.waitForStarted(patienceMs))
             return run;
         process.write(input);
         process.closeWriteChannel();
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, Patience)
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, patienceMs)
             || process.exitStatus() != QProcess::NormalExit)
             return run;
         run.exitCode = process.exitCode();
@@ -174,27 +170,13 @@ private slots:
         QVERIFY(folder.isValid());
         SettingsLocation::setFilePath(settingsFile());
 
-        serviceHost = qEnvironmentVariable("VALMORA_TEST_SERVICE");
-        serviceCertificate = qEnvironmentVariable("VALMORA_TEST_SERVICE_CA");
-        if (!serviceHost.isEmpty() && !serviceCertificate.isEmpty())
-            return;
-#ifndef API_SERVICE_EXECUTABLE
-        QSKIP("the stand-in service runs on Linux only: start it there and name it with VALMORA_TEST_SERVICE "
-              "and VALMORA_TEST_SERVICE_CA (scripts/check-windows.sh does)");
-#else
-        ownService = true;
-        const QString portFile = folder.filePath(QStringLiteral("port"));
-        service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
-                      {QStringLiteral("--generate-cert"), folder.filePath(QStringLiteral("tls")),
-                       QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                       QStringLiteral("--start-delay-ms"), QStringLiteral("0")});
-        QVERIFY2(service.waitForStarted(Patience), qPrintable(service.errorString()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, Patience);
-        QFile port(portFile);
-        QVERIFY(port.open(QIODevice::ReadOnly));
-        serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(port.readAll().trimmed());
-        serviceCertificate = folder.filePath(QStringLiteral("tls/cert.pem"));
-#endif
+        QVERIFY(serviceFolder.isValid());
+        if (!TestService::isAvailable())
+            QSKIP(TestService::unavailableText());
+        const QString problem = service.open();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        serviceHost = service.host();
+        serviceCertificate = service.certificatePath();
     }
 
     void cleanup()
@@ -204,11 +186,8 @@ private slots:
 
     void cleanupTestCase()
     {
-        if (!ownService)
-            return;
-        service.terminate();
-        QVERIFY(service.waitForFinished(Patience));
-        QCOMPARE(service.exitCode(), 0);
+        // One started here ends cleanly on SIGTERM; a named one runs on.
+        QCOMPARE(service.close(), QString());
     }
 
     void helpAndVersionNeedNothingElse()
@@ -342,7 +321,7 @@ private slots:
             QSKIP("no network hardware address here, so no API key can be stored");
         QVERIFY(useService());
         const auto state = [this] { return ctl({QStringLiteral("status"), NorthFort}); };
-        const auto becomesRunning = [&] { return QTest::qWaitFor([&] { return state().exitCode == 0; }, Patience); };
+        const auto becomesRunning = [&] { return QTest::qWaitFor([&] { return state().exitCode == 0; }, patienceMs); };
         QVERIFY(becomesRunning());
 
         const Run stop = ctl({QStringLiteral("stop"), NorthFort});
@@ -416,13 +395,13 @@ private slots:
 
         // The window sends the same: its full update, a map change and the command.
         MainWindow window;
-        QTRY_COMPARE_WITH_TIMEOUT(testServer->targets().size(), sent.size() + 3, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(testServer->targets().size(), sent.size() + 3, patienceMs);
         QCOMPARE(testServer->targets().mid(sent.size()), sent.mid(0, 3));
-        QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QComboBox *>(QStringLiteral("comboBox_2"))->count(), 1, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QComboBox *>(QStringLiteral("comboBox_2"))->count(), 1, patienceMs);
         window.findChild<QPushButton *>(QStringLiteral("pushButton_8"))->click();
         window.findChild<QComboBox *>(QStringLiteral("comboBox_3"))->setEditText(Greeting);
         window.findChild<QPushButton *>(QStringLiteral("pushButton_10"))->click();
-        QTRY_COMPARE_WITH_TIMEOUT(testServer->targets().size(), sent.size() + 5, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(testServer->targets().size(), sent.size() + 5, patienceMs);
         QCOMPARE(testServer->targets().mid(sent.size() + 3), sent.mid(6));
     }
 
@@ -587,7 +566,8 @@ private slots:
             MainWindow window;
             auto *selector = window.findChild<QComboBox *>(QStringLiteral("comboBox"));
             selector->setCurrentIndex(selector->findText(mine));
-            QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QLabel *>(QStringLiteral("label"))->text(), NorthFort, Patience);
+            QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QLabel *>(QStringLiteral("label"))->text(), NorthFort,
+                                      patienceMs);
         }
 
         // Again: the key is replaced; a line end of Windows is no part of it.

@@ -13,10 +13,14 @@
 // --record-alert FILE it appends the VALMORA_ variables it was given to
 // FILE.
 
+#include "alertrecord.h"
 #include "core/crypto/machinecipher.h"
-#include "core/crypto/machinekey.h"
+#include "demoservers.h"
 #include "demosettings.h"
+#include "machinekeycheck.h"
+#include "patience.h"
 #include "tcprelay.h"
+#include "testservice.h"
 #include "tlstestserver.h"
 
 #include <QJsonDocument>
@@ -31,46 +35,19 @@
 
 namespace {
 
-constexpr int Patience = 30000;
-
-const QString NorthFort = QStringLiteral("Северный форт");
-const QString HarborNight = QStringLiteral("Ночная гавань");
-const QString PrivateClub = QStringLiteral("Закрытый клуб");
+const QString NorthFort = QString::fromUtf8(DemoServers::NorthFort.name);
+const QString HarborNight = QString::fromUtf8(DemoServers::HarborNight.name);
+const QString PrivateClub = QString::fromUtf8(DemoServers::PrivateClub.name);
 const QString Unreadable = QStringLiteral("Сломанный");
 // A name that would run a command of its own if it were put into one.
 const QString Injection = QStringLiteral("a\"; touch x; echo \"");
-const QString NorthFortKey = QStringLiteral("nR4+kq/Tz8Wm1Lx=");
+const QString NorthFortKey = QString::fromLatin1(DemoServers::NorthFort.apiKey);
 
 const QString Running = QStringLiteral("Работает");
 const QString Off = QStringLiteral("Выключен");
 const QString NoContact = QStringLiteral("Нет связи");
 
-const char *const Variables[] = {"VALMORA_SERVER",      "VALMORA_FROM", "VALMORA_TO",  "VALMORA_PLAYERS",
-                                 "VALMORA_PLAYERS_MAX", "VALMORA_MAP",  "VALMORA_TIME"};
-
-// The alert command's side: one JSON object a line with the variables.
-int recordAlert(const char *file)
-{
-    QJsonObject given;
-    for (const char *name : Variables)
-        given.insert(QLatin1String(name), qEnvironmentVariable(name));
-    QFile log(QString::fromLocal8Bit(file));
-    if (!log.open(QIODevice::Append))
-        return 1;
-    log.write(QJsonDocument(given).toJson(QJsonDocument::Compact) + '\n');
-    return 0;
-}
-
-bool hasMachineKey()
-{
-    return machineKeyFromAddress(firstHardwareAddress()) != 0;
-}
-
-// A command line word for the system's shell.
-QString quoted(const QString &path)
-{
-    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
-}
+using AlertRecord::quoted;
 
 bool isIsoTimeWithOffset(const QString &text)
 {
@@ -103,7 +80,7 @@ public:
     {
         if (process.state() != QProcess::NotRunning) {
             process.kill();
-            process.waitForFinished(Patience);
+            process.waitForFinished(patienceMs);
         }
     }
 
@@ -160,10 +137,10 @@ class WatchTest : public QObject
 
 private:
     QTemporaryDir folder;
-    QProcess service;
+    QTemporaryDir serviceFolder;
+    TestService service {serviceFolder.path()};
     QString serviceHost;
     QString serviceCertificate;
-    bool ownService = false;
 
     QString path(const QString &name) const { return folder.filePath(name); }
 
@@ -195,11 +172,11 @@ private:
     {
         QProcess process;
         process.start(QStringLiteral(CTL_EXECUTABLE), QStringList {QStringLiteral("--settings"), settings} + arguments);
-        if (!process.waitForStarted(Patience))
+        if (!process.waitForStarted(patienceMs))
             return -1;
         process.write(input);
         process.closeWriteChannel();
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, Patience))
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, patienceMs))
             return -1;
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
@@ -220,7 +197,7 @@ private:
     {
 #ifdef Q_OS_WIN
         watcher.process.kill();
-        QVERIFY(watcher.process.waitForFinished(Patience));
+        QVERIFY(watcher.process.waitForFinished(patienceMs));
 #else
         watcher.process.terminate();
         QTRY_VERIFY_WITH_TIMEOUT(watcher.process.state() == QProcess::NotRunning, 5000);
@@ -239,34 +216,21 @@ private slots:
     void initTestCase()
     {
         QVERIFY(folder.isValid());
-        serviceHost = qEnvironmentVariable("VALMORA_TEST_SERVICE");
-        serviceCertificate = qEnvironmentVariable("VALMORA_TEST_SERVICE_CA");
-        if (serviceHost.isEmpty() || serviceCertificate.isEmpty()) {
-#ifndef API_SERVICE_EXECUTABLE
-            QSKIP("the stand-in service runs on Linux only: start it there with --start-delay-ms 0 and name it "
-                  "with VALMORA_TEST_SERVICE and VALMORA_TEST_SERVICE_CA (scripts/check-windows.sh does)");
-#else
-            ownService = true;
-            const QString portFile = path(QStringLiteral("port"));
-            service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
-                          {QStringLiteral("--generate-cert"), path(QStringLiteral("tls")), QStringLiteral("--port"),
-                           QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                           QStringLiteral("--start-delay-ms"), QStringLiteral("0")});
-            QVERIFY2(service.waitForStarted(Patience), qPrintable(service.errorString()));
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, Patience);
-            serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(contents(portFile).trimmed());
-            serviceCertificate = path(QStringLiteral("tls/cert.pem"));
-#endif
-        }
+        QVERIFY(serviceFolder.isValid());
+        if (!TestService::isAvailable())
+            QSKIP(TestService::unavailableText());
+        // Its servers start at once (a named one must too).
+        const QString problem = service.open();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        serviceHost = service.host();
+        serviceCertificate = service.certificatePath();
         QVERIFY(writeAuthorities());
     }
 
     void cleanupTestCase()
     {
-        if (!ownService)
-            return;
-        service.terminate();
-        QVERIFY(service.waitForFinished(Patience));
+        // One started here ends cleanly on SIGTERM; a named one runs on.
+        QCOMPARE(service.close(), QString());
     }
 
     // A stop and a start seen by a watch of one server, an outage by a
@@ -281,7 +245,7 @@ private slots:
         QVERIFY(writeSettings(direct, serviceHost));
         if (ctl(direct, {QStringLiteral("status"), NorthFort}) != 0) {
             ctl(direct, {QStringLiteral("start"), NorthFort});
-            QTRY_COMPARE_WITH_TIMEOUT(ctl(direct, {QStringLiteral("status"), NorthFort}), 0, Patience);
+            QTRY_COMPARE_WITH_TIMEOUT(ctl(direct, {QStringLiteral("status"), NorthFort}), 0, patienceMs);
         }
 
         TcpRelay relay(quint16(serviceHost.section(QLatin1Char(':'), -1).toUInt()));
@@ -332,8 +296,8 @@ private slots:
                    withWebhook);
 
         // At the start: one line per server, no alert.
-        QTRY_VERIFY2_WITH_TIMEOUT(everything.fields(4).size() == 4, qPrintable(everything.describe()), Patience);
-        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 1, qPrintable(one.describe()), Patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(everything.fields(4).size() == 4, qPrintable(everything.describe()), patienceMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 1, qPrintable(one.describe()), patienceMs);
 
 #ifdef Q_OS_WIN
         // Under Wine a relay in this process does not drop the connections
@@ -369,9 +333,9 @@ private slots:
         QCOMPARE(everything.err.count(QStringLiteral("«%1»").arg(Unreadable)), 1);
 
         // The stop, then a start.
-        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 2, qPrintable(one.describe()), Patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 2, qPrintable(one.describe()), patienceMs);
         QCOMPARE(ctl(direct, {QStringLiteral("start"), NorthFort}), 0);
-        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 3, qPrintable(one.describe()), Patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(one.lines().size() == 3, qPrintable(one.describe()), patienceMs);
         const QList<QJsonObject> objects = one.objects();
         for (const QJsonObject &alert : objects.mid(1)) {
             QCOMPARE(alert.keys(), QStringList({"from", "map", "players", "players_max", "server", "time", "to"}));
@@ -384,7 +348,7 @@ private slots:
         QCOMPARE(objects.at(2).value("to").toString(), Running);
 
         // Every server "Нет связи"; without the cut, the stop and the start.
-        QTRY_VERIFY2_WITH_TIMEOUT(everything.alerts().size() == 4, qPrintable(everything.describe()), Patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(everything.alerts().size() == 4, qPrintable(everything.describe()), patienceMs);
         const QStringList stopStart {"Работает>Выключен", "Выключен>Работает"};
         if (cutRelay) {
             const QStringList outage {"Работает>Нет связи"};
@@ -404,7 +368,7 @@ private slots:
 
         // The webhook got each alert once: its sentence and its fields.
         const QList<QStringList> alerts = everything.alerts();
-        QTRY_COMPARE_WITH_TIMEOUT(receiver.bodies().size(), alerts.size(), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.bodies().size(), alerts.size(), patienceMs);
         QHash<QString, QJsonObject> posted; // by time, server, from and to
         for (int i = 0; i < receiver.bodies().size(); ++i) {
             QCOMPARE(receiver.requestLines().at(i), QByteArray("POST /hook/SECRET?thread=1 HTTP/1.1"));
@@ -438,14 +402,14 @@ private slots:
 
         // The command got each alert once, in its environment only.
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(contents(record)).count(QLatin1Char('\n')), alerts.size(),
-                                  Patience);
+                                  patienceMs);
         QSet<QString> recorded;
         for (const QByteArray &line : contents(record).split('\n')) {
             const QJsonObject given = QJsonDocument::fromJson(line).object();
             if (given.isEmpty())
                 continue;
             QStringList values;
-            for (const char *name : Variables)
+            for (const char *name : AlertRecord::variables)
                 values << given.value(QLatin1String(name)).toString();
             recorded << values.join(QLatin1Char('|'));
         }
@@ -468,10 +432,10 @@ private slots:
 
         // The watch of one server: its command got the stop and the start;
         // its failing webhook said so, and that it is tried again.
-        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(contents(recordOne)).count(QLatin1Char('\n')), 2, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(contents(recordOne)).count(QLatin1Char('\n')), 2, patienceMs);
         QVERIFY(contents(recordOne).contains(R"("VALMORA_TO":"Выключен")"));
         QTRY_VERIFY2_WITH_TIMEOUT(one.err.contains(QStringLiteral("ответил кодом HTTP 500; повтор через 30 с")),
-                                  qPrintable(one.err), Patience);
+                                  qPrintable(one.err), patienceMs);
         QVERIFY2(!one.err.contains(QLatin1String("SECRET")), qPrintable(one.err));
 
         stopWatch(everything);
@@ -484,7 +448,7 @@ private slots:
 int main(int argc, char *argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--record-alert") == 0)
-        return recordAlert(argv[2]);
+        return AlertRecord::write(argv[2]);
     QCoreApplication app(argc, argv);
     WatchTest test;
     return QTest::qExec(&test, argc, argv);
