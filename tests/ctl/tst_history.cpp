@@ -13,6 +13,9 @@
 #include "demoservers.h"
 #include "demosettings.h"
 #include "filemode.h"
+#include "machinekeycheck.h"
+#include "patience.h"
+#include "testservice.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,8 +28,6 @@
 #include <QtTest>
 
 namespace {
-
-constexpr int Patience = 30000;
 
 const QString NorthFort = QString::fromUtf8(DemoServers::NorthFort.name);
 // The running server once more, under a name that CSV, JSON and XML must keep.
@@ -64,10 +65,10 @@ class HistoryEndToEndTest : public QObject
 
 private:
     QTemporaryDir folder;
-    QProcess service;
+    QTemporaryDir serviceFolder;
+    TestService service {serviceFolder.path()};
     QString serviceHost;
     QString serviceCertificate;
-    bool ownService = false;
 
     QString path(const QString &name) const { return folder.filePath(name); }
 
@@ -76,7 +77,7 @@ private:
         QProcess process;
         process.start(QStringLiteral(CTL_EXECUTABLE), QStringList {QStringLiteral("--settings"), settings} + arguments);
         Run run;
-        if (!process.waitForFinished(Patience))
+        if (!process.waitForFinished(patienceMs))
             return run;
         run.exitCode = process.exitCode();
         run.out = process.readAllStandardOutput();
@@ -100,35 +101,21 @@ private slots:
     void initTestCase()
     {
         QVERIFY(folder.isValid());
-        serviceHost = qEnvironmentVariable("VALMORA_TEST_SERVICE");
-        serviceCertificate = qEnvironmentVariable("VALMORA_TEST_SERVICE_CA");
-        if (serviceHost.isEmpty() || serviceCertificate.isEmpty()) {
-#ifndef API_SERVICE_EXECUTABLE
-            QSKIP("the stand-in service runs on Linux only: name one with VALMORA_TEST_SERVICE and "
-                  "VALMORA_TEST_SERVICE_CA");
-#else
-            ownService = true;
-            const QString portFile = path(QStringLiteral("port"));
-            service.start(QStringLiteral(API_SERVICE_EXECUTABLE),
-                          {QStringLiteral("--generate-cert"), path(QStringLiteral("tls")), QStringLiteral("--port"),
-                           QStringLiteral("0"), QStringLiteral("--port-file"), portFile,
-                           QStringLiteral("--start-delay-ms"), QStringLiteral("0")});
-            QVERIFY2(service.waitForStarted(Patience), qPrintable(service.errorString()));
-            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(portFile).size() > 0, Patience);
-            serviceHost = QStringLiteral("127.0.0.1:") + QString::fromLatin1(contents(portFile).trimmed());
-            serviceCertificate = path(QStringLiteral("tls/cert.pem"));
-#endif
-        }
-        if (machineKeyFromAddress(firstHardwareAddress()) == 0)
+        QVERIFY(serviceFolder.isValid());
+        if (!TestService::isAvailable())
+            QSKIP(TestService::unavailableText());
+        if (!hasMachineKey())
             QSKIP("no network hardware address, so no machine key for the settings file");
+        const QString problem = service.open();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        serviceHost = service.host();
+        serviceCertificate = service.certificatePath();
     }
 
     void cleanupTestCase()
     {
-        if (!ownService)
-            return;
-        service.terminate();
-        QVERIFY(service.waitForFinished(Patience));
+        // One started here ends cleanly on SIGTERM; a named one runs on.
+        QCOMPARE(service.close(), QString());
     }
 
     void watchRecordsAndHistoryReadsBack()
@@ -142,9 +129,9 @@ private slots:
         watch.start(QStringLiteral(CTL_EXECUTABLE),
                     {QStringLiteral("--settings"), settings, QStringLiteral("watch"), QStringLiteral("--interval"),
                      QStringLiteral("5")});
-        QVERIFY2(watch.waitForStarted(Patience), qPrintable(watch.errorString()));
+        QVERIFY2(watch.waitForStarted(patienceMs), qPrintable(watch.errorString()));
         // Two rounds of four servers.
-        QTRY_VERIFY_WITH_TIMEOUT(statusSamples(history) >= 8, 3 * Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(statusSamples(history) >= 8, 3 * patienceMs);
 
         // The file and its -wal are the user's alone, and hold no API key.
         for (const char *suffix : {"", "-wal"}) {
@@ -158,7 +145,7 @@ private slots:
                 QVERIFY2(!bytes.contains(server.apiKey), suffix);
         }
         watch.terminate();
-        QVERIFY(watch.waitForFinished(Patience));
+        QVERIFY(watch.waitForFinished(patienceMs));
         QCOMPARE(watch.exitCode(), 0);
         QVERIFY2(!watch.readAllStandardError().contains("истори"), "no warning about the history");
         const qint64 recorded = statusSamples(history);
@@ -252,12 +239,12 @@ private slots:
         QProcess watch;
         watch.start(QStringLiteral(CTL_EXECUTABLE),
                     {QStringLiteral("--settings"), settings, QStringLiteral("watch"), QStringLiteral("--no-history")});
-        QVERIFY(watch.waitForStarted(Patience));
+        QVERIFY(watch.waitForStarted(patienceMs));
         // The first round has reported every server.
         QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += watch.readAllStandardOutput()).count('\n') >= 4, Patience);
+        QTRY_VERIFY_WITH_TIMEOUT((out += watch.readAllStandardOutput()).count('\n') >= 4, patienceMs);
         watch.terminate();
-        QVERIFY(watch.waitForFinished(Patience));
+        QVERIFY(watch.waitForFinished(patienceMs));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("quiet/history.sqlite"))));
     }
 };
