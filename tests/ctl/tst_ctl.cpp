@@ -83,8 +83,7 @@ class CtlTest : public QObject
 
 private:
     QTemporaryDir folder;
-    QTemporaryDir serviceFolder;
-    TestService service {serviceFolder.path()};
+    TestService service;
     QString serviceHost;
     QString serviceCertificate;
     QScopedPointer<TlsTestServer> testServer;
@@ -170,7 +169,6 @@ private slots:
         QVERIFY(folder.isValid());
         SettingsLocation::setFilePath(settingsFile());
 
-        QVERIFY(serviceFolder.isValid());
         if (!TestService::isAvailable())
             QSKIP(TestService::unavailableText());
         const QString problem = service.open();

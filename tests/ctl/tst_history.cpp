@@ -65,8 +65,7 @@ class HistoryEndToEndTest : public QObject
 
 private:
     QTemporaryDir folder;
-    QTemporaryDir serviceFolder;
-    TestService service {serviceFolder.path()};
+    TestService service;
     QString serviceHost;
     QString serviceCertificate;
 
@@ -101,7 +100,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(folder.isValid());
-        QVERIFY(serviceFolder.isValid());
         if (!TestService::isAvailable())
             QSKIP(TestService::unavailableText());
         if (!hasMachineKey())

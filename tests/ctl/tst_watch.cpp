@@ -137,8 +137,7 @@ class WatchTest : public QObject
 
 private:
     QTemporaryDir folder;
-    QTemporaryDir serviceFolder;
-    TestService service {serviceFolder.path()};
+    TestService service;
     QString serviceHost;
     QString serviceCertificate;
 
@@ -216,7 +215,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(folder.isValid());
-        QVERIFY(serviceFolder.isValid());
         if (!TestService::isAvailable())
             QSKIP(TestService::unavailableText());
         // Its servers start at once (a named one must too).

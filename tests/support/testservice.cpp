@@ -31,8 +31,8 @@ bool isNamed()
 
 } // namespace
 
-TestService::TestService(const QString &directory)
-    : m_process(serviceExecutable(), directory)
+TestService::TestService()
+    : m_process(serviceExecutable(), m_folder.path())
 { }
 
 bool TestService::isAvailable()
@@ -58,6 +58,8 @@ QString TestService::open(const QStringList &extraArguments)
     }
     if (serviceExecutable().isEmpty())
         return QString::fromLatin1(unavailableText());
+    if (!m_folder.isValid())
+        return QStringLiteral("no temporary folder for the service's certificate: ") + m_folder.errorString();
     QString problem = m_process.start(extraArguments);
     if (!problem.isEmpty())
         return problem;

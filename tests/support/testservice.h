@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // The stand-in hosting service as a test reaches it. The environment may
 // name one that runs already: VALMORA_TEST_SERVICE=127.0.0.1:PORT and
@@ -14,9 +15,8 @@
 class TestService
 {
 public:
-    // `directory`: an empty folder for the certificate of a service started
-    // here.
-    explicit TestService(const QString &directory);
+    // A service started here keeps its certificate in a folder of its own.
+    TestService();
 
     // Whether open() can give a service: the environment names one, or this
     // build can start one. When not, why not, for a skip.
@@ -35,6 +35,7 @@ public:
     QString certificatePath() const { return m_certificate; }
 
 private:
+    QTemporaryDir m_folder;
     ServiceProcess m_process;
     bool m_startedHere = false;
     QString m_host;

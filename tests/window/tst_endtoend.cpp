@@ -100,9 +100,8 @@ class EndToEndTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir serviceFolder;
     QTemporaryDir settingsFolder;
-    TestService service {serviceFolder.path()};
+    TestService service;
     QString serviceHost;
     QString serviceCertificate;
 
@@ -133,7 +132,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(serviceFolder.isValid() && settingsFolder.isValid());
+        QVERIFY(settingsFolder.isValid());
         SettingsLocation::setDirectory(settingsFolder.path());
         if (!TestService::isAvailable())
             QSKIP(TestService::unavailableText());
