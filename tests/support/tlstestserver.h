@@ -22,6 +22,23 @@ struct TlsTestReply
     bool silent = false; // never answer, and read nothing more on that connection
 };
 
+// A reply of `status` carrying `body`.
+inline TlsTestReply replyWith(const QByteArray &body, int status = 200)
+{
+    TlsTestReply result;
+    result.status = status;
+    result.body = body;
+    return result;
+}
+
+// The query kind ("status", "getresources", ...) of a request target that
+// the window or valmora-ctl sent to the service.
+inline QString queryKindOf(const QByteArray &target)
+{
+    const QByteArray query = target.mid(target.indexOf("&query=") + 7);
+    return QString::fromLatin1(query.split('&').constFirst());
+}
+
 // A small HTTP/1.1 responder over TLS on a loopback address, for tests.
 // It keeps connections alive, records every request line it reads and
 // counts connections and completed handshakes.

@@ -11,6 +11,7 @@
 #include "core/settings/settingslocation.h"
 #include "machinekeycheck.h"
 #include "patience.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>
@@ -45,21 +46,6 @@ const QHash<QString, const char *> buttonFor = {
     {"getmaps", "pushButton_9"}, {"consolecmd", "pushButton_10"},
 };
 
-TlsTestReply reply(const QByteArray &body, int status = 200)
-{
-    TlsTestReply result;
-    result.status = status;
-    result.body = body;
-    return result;
-}
-
-// The value of "query" in a request target.
-QString kindOf(const QByteArray &target)
-{
-    const QByteArray query = target.mid(target.indexOf("&query=") + 7);
-    return QString::fromLatin1(query.split('&').constFirst());
-}
-
 QStringList texts(const QAbstractItemModel *model, int column = 0)
 {
     QStringList result;
@@ -83,7 +69,8 @@ private:
     bool startServer(const QString &certificate)
     {
         server = std::make_unique<TlsTestServer>();
-        server->setHandler([this](const QByteArray &target) { return replies.value(kindOf(target), reply("{}")); });
+        server->setHandler(
+            [this](const QByteArray &target) { return replies.value(queryKindOf(target), replyWith("{}")); });
         return server->start(QStringLiteral(TEST_DATA_DIR "/%1.crt").arg(certificate),
                              QStringLiteral(TEST_DATA_DIR "/%1.key").arg(certificate));
     }
@@ -165,9 +152,9 @@ private slots:
         QVERIFY(folder.isValid());
         QFile::remove(folder.filePath("setting.ini"));
         SettingsLocation::setDirectory(folder.path());
-        replies = {{"status", reply(baselineStatus)},
-                   {"getresources", reply(baselineResources)},
-                   {"getmaps", reply(baselineMaps)}};
+        replies = {{"status", replyWith(baselineStatus)},
+                   {"getresources", replyWith(baselineResources)},
+                   {"getmaps", replyWith(baselineMaps)}};
         QVERIFY(startServer("localhost"));
     }
 
@@ -240,7 +227,7 @@ private slots:
             QSKIP("no network hardware address here, so no API key can be stored");
 
         const QByteArray listed = input.isEmpty() ? "[]" : "[\"" + input.toUtf8() + "\"]";
-        replies.insert("getmaps", reply(R"({"maps":)" + listed + '}'));
+        replies.insert("getmaps", replyWith(R"({"maps":)" + listed + '}'));
         QVERIFY(openWindow({key}));
         QCOMPARE(server->targets().size(), 3);
 
@@ -363,7 +350,7 @@ private slots:
         QVERIFY(console->currentText().isEmpty());
         QCOMPARE(texts(console->model()), history);
         QVERIFY(settle());
-        QCOMPARE(kindOf(server->targets().value(3)), QStringLiteral("consolecmd"));
+        QCOMPARE(queryKindOf(server->targets().value(3)), QStringLiteral("consolecmd"));
     }
 
     void returnInConsoleSendsOnceAndRecordsOnce()
@@ -392,7 +379,7 @@ private slots:
     {
         auto hanging = std::make_shared<bool>(true);
         server->setHandler([this, hanging](const QByteArray &target) {
-            TlsTestReply answer = replies.value(kindOf(target), reply("{}"));
+            TlsTestReply answer = replies.value(queryKindOf(target), replyWith("{}"));
             answer.silent = *hanging;
             return answer;
         });
@@ -427,7 +414,7 @@ private slots:
         const QList<QByteArray> afterwards = server->targets().mid(sentWhileHanging);
         QVERIFY2(afterwards.size() <= 4, afterwards.join(' ').constData());
         const QList<QByteArray> all = server->targets();
-        QVERIFY(std::any_of(all.cbegin(), all.cend(), [](const QByteArray &t) { return kindOf(t) == "start"; }));
+        QVERIFY(std::any_of(all.cbegin(), all.cend(), [](const QByteArray &t) { return queryKindOf(t) == "start"; }));
     }
 
     void repliesThatOnlyReachThePane_data()
@@ -470,7 +457,7 @@ private slots:
 
         QVERIFY(openWindow());
         const QStringList before = snapshot();
-        QVERIFY(ask(kind, reply(body.toUtf8(), status)));
+        QVERIFY(ask(kind, replyWith(body.toUtf8(), status)));
         QCOMPARE(pane(), shown);
         QCOMPARE(snapshot(), before);
     }
@@ -479,7 +466,7 @@ private slots:
     {
         QVERIFY(openWindow());
 
-        QVERIFY(ask("status", reply("[]", 500)));
+        QVERIFY(ask("status", replyWith("[]", 500)));
         QCOMPARE(pane(), QStringLiteral("[]"));
         QCOMPARE(text("label"), QString());
         QCOMPARE(text("label_6"), QStringLiteral("Выключен"));
@@ -488,14 +475,14 @@ private slots:
         QVERIFY(child<QLabel>("label_10")->isHidden());
         QCOMPARE(players()->topLevelItemCount(), 0);
 
-        QVERIFY(ask("getresources", reply("42")));
+        QVERIFY(ask("getresources", replyWith("42")));
         QCOMPARE(pane(), QStringLiteral("42"));
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(gauge(i)->value(), 0);
             QCOMPARE(gauge(i)->toolTip(), i == 0 ? QStringLiteral("%") : QStringLiteral(" из "));
         }
 
-        QVERIFY(ask("getmaps", reply(R"("sand_keep")")));
+        QVERIFY(ask("getmaps", replyWith(R"("sand_keep")")));
         QCOMPARE(pane(), QStringLiteral("\"sand_keep\""));
         QCOMPARE(mapList()->count(), 0);
     }
@@ -503,12 +490,12 @@ private slots:
     void paneShowsTheBodyWholeAsUtf8()
     {
         const QByteArray cyrillic = R"({"data":{"s":{"name":"Арена"}}})";
-        replies.insert("getmaps", reply(cyrillic));
+        replies.insert("getmaps", replyWith(cyrillic));
         QVERIFY(openWindow());
         QCOMPARE(pane(), QString::fromUtf8(cyrillic));
 
         const QByteArray zero("{\"data\":{\"s\":{\"name\":\"a\0b\"}}}", 29);
-        QVERIFY(ask("status", reply(zero)));
+        QVERIFY(ask("status", replyWith(zero)));
         QCOMPARE(pane(), QString::fromUtf8(zero));
         QCOMPARE(text("label"), QString::fromUtf8("a\0b", 3));
     }
@@ -547,7 +534,7 @@ private slots:
         QFETCH(QString, style);
 
         QVERIFY(openWindow());
-        QVERIFY(ask("status", reply(online.isEmpty() ? "{}" : R"({"online":)" + online.toUtf8() + '}')));
+        QVERIFY(ask("status", replyWith(online.isEmpty() ? "{}" : R"({"online":)" + online.toUtf8() + '}')));
         QCOMPARE(text("label_6"), shown);
         QCOMPARE(child<QLabel>("label_6")->styleSheet(), style);
     }
@@ -575,7 +562,7 @@ private slots:
         QFETCH(bool, shown);
 
         auto statusWith = [](const QString &value) {
-            return reply(value.isEmpty() ? "{}" : R"({"data":{"s":{"password":)" + value.toUtf8() + "}}}");
+            return replyWith(value.isEmpty() ? "{}" : R"({"data":{"s":{"password":)" + value.toUtf8() + "}}}");
         };
         QVERIFY(openWindow());
         QVERIFY(ask("status", statusWith(shown ? "false" : "true"))); // start from the opposite
@@ -589,7 +576,7 @@ private slots:
         QVERIFY(openWindow());
         QVERIFY(ask(
             "status",
-            reply(
+            replyWith(
                 R"({"online":1,"data":{"s":{"name":"Арена №2","map":"sand_keep","players":"4","playersmax":"32"},)"
                 R"("b":{"ip":"192.0.2.7","c_port":27016},"p":[)"
                 R"({"name":"Bob","score":"10","time":"9:30"},{"name":"","score":"1","time":"0:01"},"stray",)"
@@ -611,13 +598,13 @@ private slots:
 
         // A nick that reads as "not a number" is a text like any other.
         QVERIFY(ask("status",
-                    reply(R"({"data":{"p":[{"name":"1"},{"name":"10"},{"name":"NaN"},{"name":"2"},)"
-                          R"({"name":"3"}]}})")));
+                    replyWith(R"({"data":{"p":[{"name":"1"},{"name":"10"},{"name":"NaN"},{"name":"2"},)"
+                              R"({"name":"3"}]}})")));
         players()->sortByColumn(0, Qt::AscendingOrder);
         QCOMPARE(playerColumn(0), QStringList({"1", "2", "3", "10", "NaN"}));
 
         // No named player: an empty list, while the counts still show.
-        QVERIFY(ask("status", reply(R"({"data":{"s":{"players":"1","playersmax":"8"},"p":[{"name":""}]}})")));
+        QVERIFY(ask("status", replyWith(R"({"data":{"s":{"players":"1","playersmax":"8"},"p":[{"name":""}]}})")));
         QCOMPARE(players()->topLevelItemCount(), 0);
         QCOMPARE(text("label_9"), QStringLiteral("Игроки: 1/8"));
     }
@@ -687,8 +674,8 @@ private slots:
         QFETCH(QStringList, items);
         QFETCH(int, current);
 
-        replies.insert("status", reply(R"({"data":{"s":{"map":")" + running.toUtf8() + R"("}}})"));
-        replies.insert("getmaps", reply(R"({"maps":)" + listed.toUtf8() + '}'));
+        replies.insert("status", replyWith(R"({"data":{"s":{"map":")" + running.toUtf8() + R"("}}})"));
+        replies.insert("getmaps", replyWith(R"({"maps":)" + listed.toUtf8() + '}'));
         QVERIFY(openWindow());
         QCOMPARE(texts(mapList()->model()), items);
         QCOMPARE(mapList()->currentIndex(), current);
@@ -699,9 +686,9 @@ private slots:
         QVERIFY(openWindow());
         QCOMPARE(mapList()->currentText(), QStringLiteral("river_port"));
         mapList()->setCurrentIndex(0);
-        QVERIFY(ask("status", reply(baselineStatus)));
+        QVERIFY(ask("status", replyWith(baselineStatus)));
         QCOMPARE(mapList()->currentIndex(), 1);
-        QVERIFY(ask("status", reply(R"({"data":{"s":{"map":"nowhere"}}})")));
+        QVERIFY(ask("status", replyWith(R"({"data":{"s":{"map":"nowhere"}}})")));
         QCOMPARE(mapList()->currentIndex(), 1);
         QCOMPARE(texts(mapList()->model()), QStringList({"sand_keep", "river_port"}));
     }
@@ -733,7 +720,7 @@ private slots:
         QFETCH(QStringList, tips);
 
         QVERIFY(openWindow());
-        QVERIFY(ask("getresources", reply(body.toUtf8())));
+        QVERIFY(ask("getresources", replyWith(body.toUtf8())));
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(gauge(i)->value(), values.at(i));
             QCOMPARE(gauge(i)->toolTip(), tips.at(i));
@@ -774,9 +761,9 @@ private slots:
         QCOMPARE(snapshot(), before);
         QCOMPARE(pane(), paneBefore);
 
-        QVERIFY(ask("getresources", reply(R"({"cpu_proc":77})")));
-        QCOMPARE(kindOf(server->targets().value(3)), QStringLiteral("status"));
-        QCOMPARE(kindOf(server->targets().value(4)), QStringLiteral("getresources"));
+        QVERIFY(ask("getresources", replyWith(R"({"cpu_proc":77})")));
+        QCOMPARE(queryKindOf(server->targets().value(3)), QStringLiteral("status"));
+        QCOMPARE(queryKindOf(server->targets().value(4)), QStringLiteral("getresources"));
         QCOMPARE(gauge(0)->value(), 77);
         QCOMPARE(pane(), QStringLiteral(R"({"cpu_proc":77})"));
     }

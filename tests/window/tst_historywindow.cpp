@@ -13,6 +13,7 @@
 #include "history/historywindow.h"
 #include "history/recordalloption.h"
 #include "history/serverlistmodel.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QCheckBox>
@@ -35,18 +36,9 @@
 
 namespace {
 
-constexpr int patience = 20000;
-
 const QByteArray runningStatus
     = R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"3","playersmax":"16"},)"
       R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[]}})";
-
-TlsTestReply reply(const QByteArray &body)
-{
-    TlsTestReply result;
-    result.body = body;
-    return result;
-}
 
 QByteArray valueIn(const QByteArray &target, const QByteArray &name)
 {
@@ -99,7 +91,7 @@ private:
         window->findChild<QToolButton *>("historyButton")->click();
         auto *history = window->findChild<HistoryWindow *>();
         if (history)
-            QSignalSpy(history, &HistoryWindow::shown).wait(patience);
+            QSignalSpy(history, &HistoryWindow::shown).wait(patienceMs);
         return history;
     }
 
@@ -131,7 +123,7 @@ private slots:
         SettingsLocation::setDirectory(folder.path());
         server = std::make_unique<TlsTestServer>();
         server->setHandler([](const QByteArray &target) {
-            return valueIn(target, "query") == "status" ? reply(runningStatus) : reply("{}");
+            return valueIn(target, "query") == "status" ? replyWith(runningStatus) : replyWith("{}");
         });
         QVERIFY(server->start(TEST_DATA_DIR "/localhost.crt", TEST_DATA_DIR "/localhost.key"));
         now = QDateTime::currentSecsSinceEpoch();
@@ -177,7 +169,7 @@ private slots:
         // The window follows its own new samples: S0's status reply, a
         // second later, makes it half running.
         QTRY_COMPARE_WITH_TIMEOUT(at(history, 0, ServerListModel::RunningRole).toString(),
-                                  QStringLiteral("работал 50 %"), patience);
+                                  QStringLiteral("работал 50 %"), patienceMs);
         QCOMPARE(at(history, 0, ServerListModel::AgoRole).toString(), QStringLiteral("только что"));
 
         // A second click brings the same window forward.
@@ -197,7 +189,7 @@ private slots:
         QCOMPARE(history->period(), 86400);
 
         // Over 24 hours only the window's own sample of now is there.
-        QTRY_VERIFY_WITH_TIMEOUT(chart->hasData(), patience);
+        QTRY_VERIFY_WITH_TIMEOUT(chart->hasData(), patienceMs);
         for (const QString &tip : toolTips(chart))
             QVERIFY2(!tip.contains("ЦП: 11"), qPrintable(tip));
 
@@ -209,7 +201,7 @@ private slots:
         }
         QVERIFY(week);
         week->click();
-        QVERIFY(shown.wait(patience));
+        QVERIFY(shown.wait(patienceMs));
         QCOMPARE(history->period(), qint64(7) * 86400);
 
         // The step three days ago, in its tool tip.
@@ -247,7 +239,7 @@ private slots:
     void recordingAllServersAsksOnlyForTheirStatus()
     {
         openWindow(3);
-        QTRY_COMPARE_WITH_TIMEOUT(server->targets().size(), 3, patience); // status, resources, maps of S0
+        QTRY_COMPARE_WITH_TIMEOUT(server->targets().size(), 3, patienceMs); // status, resources, maps of S0
         const QString state = window->findChild<QLabel *>("label_6")->text();
         const QString pane = window->findChild<QTextEdit *>("textEdit")->toPlainText();
         HistoryWindow *history = openHistory();
@@ -258,7 +250,7 @@ private slots:
         recordAll->click();
 
         // One status query for each other server, at once.
-        QTRY_COMPARE_WITH_TIMEOUT(server->targets().size(), 5, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(server->targets().size(), 5, patienceMs);
         QStringList asked;
         for (const QByteArray &target : server->targets().mid(3))
             asked << QString::fromLatin1(valueIn(target, "token") + ' ' + valueIn(target, "query"));
@@ -266,13 +258,13 @@ private slots:
         QCOMPARE(asked, QStringList({"k1 status", "k2 status"}));
 
         // Recorded, and nothing of them shown.
-        QTRY_VERIFY_WITH_TIMEOUT(at(history, 2, ServerListModel::StateNameRole).toString() == "Работает", patience);
+        QTRY_VERIFY_WITH_TIMEOUT(at(history, 2, ServerListModel::StateNameRole).toString() == "Работает", patienceMs);
         QCOMPARE(at(history, 1, ServerListModel::StateNameRole).toString(), QStringLiteral("Работает"));
         QCOMPARE(window->findChild<QLabel *>("label_6")->text(), state);
         QCOMPARE(window->findChild<QTextEdit *>("textEdit")->toPlainText(), pane);
 
         // Kept in the history, not in setting.ini.
-        QTRY_VERIFY_WITH_TIMEOUT(RecordAllOption::load(historyPath()), patience);
+        QTRY_VERIFY_WITH_TIMEOUT(RecordAllOption::load(historyPath()), patienceMs);
         QSettings settings(SettingsLocation::filePath(), QSettings::IniFormat);
         QVERIFY(!settings.allKeys().join(' ').contains("record", Qt::CaseInsensitive));
     }

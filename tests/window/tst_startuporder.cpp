@@ -7,6 +7,7 @@
 #include "core/crypto/machinekey.h"
 #include "core/crypto/stringcipher.h"
 #include "core/settings/settingslocation.h"
+#include "patience.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -15,8 +16,6 @@
 #include <QtTest>
 
 namespace {
-
-constexpr int patience = 20000; // generous: the machine running the tests may be busy
 
 // Counts the paint events a widget gets.
 class PaintCounter : public QObject
@@ -88,13 +87,13 @@ private slots:
             window.hide();
         QCOMPARE(calls, 0); // never from inside the building of the window
 
-        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, patienceMs);
         if (paintFirst)
             QVERIFY(paintsAtCall > 0);
         // Later paints call nothing more.
         window.show();
         window.update();
-        QTRY_VERIFY_WITH_TIMEOUT(counter.paints > qMax(paintsAtCall, 0), patience);
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints > qMax(paintsAtCall, 0), patienceMs);
         QCoreApplication::processEvents();
         QCOMPARE(calls, 1);
     }
@@ -129,7 +128,7 @@ private slots:
         QVERIFY(!window.findChild<QSslSocket *>());
         window.show();
 
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 9, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 9, patienceMs);
         QVERIFY(socketAtFirstStart);
         QVERIFY(paintsAtFirstStart > 0);
     }

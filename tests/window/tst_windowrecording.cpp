@@ -9,6 +9,7 @@
 #include "core/history/historyreadings.h"
 #include "core/history/historystore.h"
 #include "core/settings/settingslocation.h"
+#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QDateTime>
@@ -23,26 +24,10 @@
 
 namespace {
 
-constexpr int patience = 20000;
-
 const QByteArray runningStatus
     = R"({"online":1,"data":{"s":{"name":"Arena","map":"river_port","players":"3","playersmax":"16"},)"
       R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[]}})";
 const QByteArray resourcesReply = R"({"cpu_proc":11,"mem_proc":22,"players_proc":33,"disk_proc":44})";
-
-TlsTestReply reply(const QByteArray &body, int status = 200)
-{
-    TlsTestReply result;
-    result.status = status;
-    result.body = body;
-    return result;
-}
-
-QString kindOf(const QByteArray &target)
-{
-    const QByteArray query = target.mid(target.indexOf("&query=") + 7);
-    return QString::fromLatin1(query.split('&').constFirst());
-}
 
 } // namespace
 
@@ -61,7 +46,8 @@ private:
     bool startServer(const QString &certificate)
     {
         server = std::make_unique<TlsTestServer>();
-        server->setHandler([this](const QByteArray &target) { return replies.value(kindOf(target), reply("{}")); });
+        server->setHandler(
+            [this](const QByteArray &target) { return replies.value(queryKindOf(target), replyWith("{}")); });
         return server->start(QStringLiteral(TEST_DATA_DIR "/%1.crt").arg(certificate),
                              QStringLiteral(TEST_DATA_DIR "/%1.key").arg(certificate));
     }
@@ -98,7 +84,9 @@ private slots:
         for (const QString &file : QDir(folder.path()).entryList(QDir::Files))
             QFile::remove(folder.filePath(file));
         SettingsLocation::setDirectory(folder.path());
-        replies = {{"status", reply(runningStatus)}, {"getresources", reply(resourcesReply)}, {"getmaps", reply("{}")}};
+        replies = {{"status", replyWith(runningStatus)},
+                   {"getresources", replyWith(resourcesReply)},
+                   {"getmaps", replyWith("{}")}};
     }
 
     void cleanup()
@@ -111,8 +99,8 @@ private slots:
     {
         QVERIFY(startServer("localhost"));
         openWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(recorded().resourceCount == 1, patience);
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patience);
+        QTRY_VERIFY_WITH_TIMEOUT(recorded().resourceCount == 1, patienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patienceMs);
         const History::Figures figures = recorded();
         QCOMPARE(figures.playersPeak(), std::optional<int>(3));
         QCOMPARE(figures.playerLimit(), std::optional<int>(16));
@@ -142,11 +130,11 @@ private slots:
         QFETCH(int, status);
         QVERIFY(startServer("localhost"));
         openWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patienceMs);
 
-        replies.insert("status", reply(body, status));
+        replies.insert("status", replyWith(body, status));
         window->findChild<QPushButton *>("pushButton")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::NoContact), 1, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::NoContact), 1, patienceMs);
         QCOMPARE(recorded().states.at(History::Off), 0);
     }
 
@@ -156,7 +144,7 @@ private slots:
         // history keeps that the server could not be reached.
         QVERIFY(startServer("untrusted"));
         openWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::NoContact), 1, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::NoContact), 1, patienceMs);
         QCOMPARE(recorded().resourceCount, 0);
         QCOMPARE(window->findChild<QLabel *>("label_6")->text(), QStringLiteral("Выключен"));
     }
@@ -171,9 +159,10 @@ private slots:
 
         QVERIFY(startServer("localhost"));
         openWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel *>("label_6")->text(), QStringLiteral("Работает"), patience);
+        QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel *>("label_6")->text(), QStringLiteral("Работает"),
+                                  patienceMs);
         // Put aside, not deleted, and a new history begun.
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patience);
+        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patienceMs);
         const QStringList aside = QDir(folder.path()).entryList({"history.sqlite.damaged-*"});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(QFileInfo(folder.filePath(aside.constFirst())).size(), 4096);
