@@ -9,6 +9,8 @@
 // It makes two accounts for the while and starts the program as the first,
 // so it runs only as root (as CI does) and skips otherwise, and on Windows.
 
+#include "patience.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -34,8 +36,6 @@ namespace {
 #ifdef Q_OS_UNIX
 
 constexpr int servesWithinMsec = 3000;
-// Only bounds a start that hangs on a busy machine.
-constexpr int startMsec = 30000;
 
 struct Account
 {
@@ -51,8 +51,8 @@ bool succeeds(const QString &program, const QStringList &arguments)
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    const bool done
-        = process.waitForFinished(startMsec) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const bool done = process.waitForFinished(patienceMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
     if (!done)
         qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
     return done;
@@ -208,7 +208,7 @@ private:
         QProcess process;
         process.start(QStringLiteral("userdel"),
                       withHome ? QStringList {QStringLiteral("--remove"), account.name} : QStringList {account.name});
-        process.waitForFinished(startMsec);
+        process.waitForFinished(patienceMs);
         if (!lookUp(account.name).name.isEmpty())
             qWarning("cannot remove the account %s: %s", qPrintable(account.name), process.readAll().constData());
     }
@@ -306,7 +306,7 @@ private slots:
 
         if (socketPlanted) {
             answering = startAnswering(other, QFile::encodeName(planted), report[1]);
-            QCOMPARE(reported(report[0], startMsec), QByteArray("r"));
+            QCOMPARE(reported(report[0], patienceMs), QByteArray("r"));
         }
         if (lockPlanted) {
             QFile lock(planted + QStringLiteral(".lock"));
@@ -343,7 +343,7 @@ private slots:
         QCOMPARE(status.st_mode & 022, 0u);
 
         QProcess *second = startAsUser(settings);
-        QVERIFY(second->waitForFinished(startMsec));
+        QVERIFY(second->waitForFinished(patienceMs));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(first->state(), QProcess::Running);

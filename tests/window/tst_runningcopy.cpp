@@ -8,6 +8,7 @@
 #include "app/runningcopy.h"
 #include "app/windowfront.h"
 #include "core/settings/settingslocation.h"
+#include "patience.h"
 
 #ifdef Q_OS_UNIX
 #include "app/runningcopyfolder.h"
@@ -30,7 +31,7 @@ namespace {
 
 // Only bounds a start that hangs: under Wine on a busy machine a Windows
 // program takes many seconds to start and end.
-constexpr int startMsec = 60000;
+constexpr int startMsec = 2 * patienceMs;
 
 #ifdef Q_OS_UNIX
 // What decides the socket's folder.
