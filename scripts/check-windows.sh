@@ -124,31 +124,26 @@ stage_windows_build() {
 }
 
 # Each test that needs the service gets one as it would start it itself:
-# the end-to-end test's (and the others', which do not use it), then
-# valmora-ctl's, then its watch's (servers that start at once).
+# the end-to-end test's (and the others', which do not use it), then one
+# each for valmora-ctl's own tests (servers that start at once).
 stage_tests() {
     # The Wine folder the tests' CTest settings name, made afresh.
-    local prefix=$build/wine status=0
+    local prefix=$build/wine status=0 test
     WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
     rm -rf "$prefix"
     wine_prefixes+=("$prefix")
     WINEPREFIX=$prefix wine_prepare
     start_service "$tmp/service-tests" --start-delay-ms 2000 --seed 7
     VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
-        ctest --test-dir "$build" --output-on-failure -E '^tst_(ctl|watch)$' || status=$?
+        ctest --test-dir "$build" --output-on-failure -E '^tst_(ctl|watch|ctlhistory)$' || status=$?
     service_stop
-    if ctest --test-dir "$build" -N -R '^tst_ctl$' | grep -q 'Total Tests: 1'; then
-        start_service "$tmp/service-ctl" --start-delay-ms 4000
+    for test in tst_ctl tst_watch tst_ctlhistory; do
+        ctest --test-dir "$build" -N -R "^$test\$" | grep -q 'Total Tests: 1' || continue
+        start_service "$tmp/service-$test" --start-delay-ms 0
         VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
-            ctest --test-dir "$build" --output-on-failure -R '^tst_ctl$' || status=$?
+            ctest --test-dir "$build" --output-on-failure -R "^$test\$" || status=$?
         service_stop
-    fi
-    if ctest --test-dir "$build" -N -R '^tst_watch$' | grep -q 'Total Tests: 1'; then
-        start_service "$tmp/service-watch" --start-delay-ms 0
-        VALMORA_TEST_SERVICE=$service_host VALMORA_TEST_SERVICE_CA=$service_ca \
-            ctest --test-dir "$build" --output-on-failure -R '^tst_watch$' || status=$?
-        service_stop
-    fi
+    done
     [ "$status" -eq 0 ] || fail "tests under Wine failed"
 }
 
