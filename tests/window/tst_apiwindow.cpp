@@ -11,7 +11,6 @@
 #include "core/settings/settingslocation.h"
 #include "machinekeycheck.h"
 #include "patience.h"
-#include "patience.h"
 #include "tlstestserver.h"
 
 #include <QComboBox>
