@@ -9,6 +9,7 @@
 #include "core/crypto/stringcipher.h"
 #include "core/settings/filewatch.h"
 #include "core/settings/settingslocation.h"
+#include "eventwait.h"
 #include "machinekeycheck.h"
 #include "patience.h"
 #include "tlstestserver.h"
@@ -100,8 +101,7 @@ private:
     // Waits until every queued operation has finished and been handled.
     bool settle()
     {
-        return QTest::qWaitFor([this] { return client()->currentId() == 0 && !client()->hasPendingRequests(); },
-                               patienceMs);
+        return waitUntil([this] { return client()->currentId() == 0 && !client()->hasPendingRequests(); });
     }
 
     bool ask(const QString &kind, const TlsTestReply &answer)
@@ -396,8 +396,7 @@ private slots:
         const auto hangFor = [&] {
             const qsizetype ticksBefore = ticks.count();
             const qsizetype timedOutBefore = timedOut();
-            return QTest::qWaitFor(
-                [&] { return ticks.count() >= ticksBefore + 30 && timedOut() >= timedOutBefore + 2; }, patienceMs);
+            return waitUntil([&] { return ticks.count() >= ticksBefore + 30 && timedOut() >= timedOutBefore + 2; });
         };
         timer->setInterval(10);
 
