@@ -1,4 +1,5 @@
 #include "core/api/queuedhttp.h"
+#include "eventwait.h"
 #include "patience.h"
 #include "tlstestserver.h"
 
@@ -138,7 +139,7 @@ void TestQueuedHttp::operationsGetIdsAndRunStrictlyInOrder()
     for (int i = 1; i < ids.size(); ++i)
         QVERIFY(ids.at(i) > ids.at(i - 1));
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), ids.size(), patienceMs);
+    WAIT_COMPARE(log.finishes.size(), ids.size());
     QStringList expected;
     for (int id : ids)
         expected << QStringLiteral("S%1").arg(id) << QStringLiteral("F%1").arg(id);
@@ -156,7 +157,7 @@ void TestQueuedHttp::operationsGetIdsAndRunStrictlyInOrder()
     // Ids stay unique for the client's life, and nothing finishes twice.
     const int later = http.get("/fourth");
     QVERIFY(later > ids.last());
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), ids.size() + 1, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), ids.size() + 1);
     QTest::qWait(50);
     QCOMPARE(log.finishes.size(), ids.size() + 1);
 }
@@ -170,7 +171,7 @@ void TestQueuedHttp::requestTargetIsSentUnchanged()
     connectTrusting(&http, m_server->port());
     const int id = http.get(path);
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 3);
     QVERIFY(!log.of(id).error);
     QCOMPARE(m_server->requestLines(), QList<QByteArray>({"GET " + path + " HTTP/1.1"}));
 }
@@ -210,7 +211,7 @@ void TestQueuedHttp::replyBodyIsHandedOnWhateverTheStatus()
     connectTrusting(&http, m_server->port());
     const int id = http.get("/api.php?query=status");
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 3);
     QCOMPARE(log.of(id).error, false);
     QCOMPARE(log.of(id).body.size(), body.size());
     QCOMPARE(log.of(id).body, body);
@@ -227,7 +228,7 @@ void TestQueuedHttp::getBeforeAnyHostFails()
     connectTrusting(&http, m_server->port());
     const int later = http.get("/later");
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 4, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 4);
     QCOMPARE(log.of(early).error, true);
     QCOMPARE(log.of(early).body, QByteArray());
     QCOMPARE(log.of(later).error, false);
@@ -250,7 +251,7 @@ void TestQueuedHttp::refusedConnectionFailsAndQueueGoesOn()
     http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port());
     const int served = http.get("/served");
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 5);
     QCOMPARE(log.of(refused).error, true);
     QCOMPARE(log.of(refused).body, QByteArray());
     QCOMPARE(log.of(served).error, false);
@@ -269,7 +270,7 @@ void TestQueuedHttp::untrustedCertificateFails()
     http.setHost("127.0.0.1", QueuedHttp::ConnectionModeHttps, m_server->port());
     const int accepted = http.get("/fine");
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 5);
     QCOMPARE(log.of(rejected).error, true);
     QCOMPARE(log.of(rejected).body, QByteArray());
     QVERIFY(untrusted.requestLines().isEmpty());
@@ -289,7 +290,7 @@ void TestQueuedHttp::certificateForAnotherHostFails()
     http.setHost("127.0.0.2", QueuedHttp::ConnectionModeHttps, elsewhere.port());
     const int id = http.get("/secret");
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 3);
     QCOMPARE(log.of(id).error, true);
     QCOMPARE(log.of(id).body, QByteArray());
     QVERIFY(elsewhere.requestLines().isEmpty());
@@ -325,7 +326,7 @@ void TestQueuedHttp::silentPeerIsGivenUp()
     connect(&http, &QueuedHttp::requestStarted, this,
             [&](int id) { http.setTransferTimeout(id == hung ? 300 : patienceMs); });
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 5);
     QCOMPARE(log.of(hung).error, true);
     QCOMPARE(log.of(hung).body, QByteArray());
     QCOMPARE(log.of(after).error, false);
@@ -345,7 +346,7 @@ void TestQueuedHttp::connectionIsReused()
         gets << http.get(path);
     }
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 9, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 9);
     for (int id : gets)
         QCOMPARE(log.of(id).error, false);
     QCOMPARE(m_server->targets(), QList<QByteArray>({"/a", "/b", "/c"}));
@@ -365,18 +366,18 @@ void TestQueuedHttp::tlsSettingsAreTakenAsQueued()
     // Changed after queuing, before the operation runs: the queued copy counts.
     configuration.addCaCertificates(m_trusted);
 
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 3);
     QCOMPARE(log.of(rejected).error, true);
 
     http.setSslConfiguration(configuration);
     const int trusted = http.get("/trusted");
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 5, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 5);
     QCOMPARE(log.of(trusted).error, false);
 
     // Different settings must not ride on the connection opened under the old ones.
     http.setSslConfiguration(QSslConfiguration::defaultConfiguration());
     const int rejectedAgain = http.get("/rejected-again");
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 7, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 7);
     QCOMPARE(log.of(rejectedAgain).error, true);
     QCOMPARE(m_server->targets(), QList<QByteArray>({"/trusted"}));
 }
@@ -402,7 +403,7 @@ void TestQueuedHttp::heldOperationsWaitForRelease()
     QCOMPARE(http.currentId(), 0);
 
     http.release();
-    QTRY_COMPARE_WITH_TIMEOUT(log.finishes.size(), 3, patienceMs);
+    WAIT_COMPARE(log.finishes.size(), 3);
     QCOMPARE(log.events.first(), QStringLiteral("S%1").arg(tls));
     QCOMPARE(asked, 1);
     QCOMPARE(log.of(id).error, false);
@@ -423,7 +424,7 @@ void TestQueuedHttp::deletingClientAbandonsPendingRequests()
     http->get("/hang");
     http->get("/never");
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_server->targets().size(), 1, patienceMs);
+    WAIT_COMPARE(m_server->targets().size(), 1);
     QCOMPARE(finishes, 2);
     QVERIFY(http->hasPendingRequests());
     delete http;
@@ -445,7 +446,7 @@ void TestQueuedHttp::clientMayBeDeletedWhileHandlingAFinish()
             delete http.data();
     });
 
-    QTRY_VERIFY_WITH_TIMEOUT(http.isNull(), patienceMs);
+    WAIT_VERIFY(http.isNull());
     QTest::qWait(200);
     QCOMPARE(finished.size(), 3);
     QCOMPARE(finished.last(), first);

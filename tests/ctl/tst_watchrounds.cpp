@@ -7,6 +7,7 @@
 #include "ctl/serviceclient.h"
 #include "ctl/watchedservers.h"
 #include "ctl/watchrounds.h"
+#include "eventwait.h"
 #include "machinekeycheck.h"
 #include "patience.h"
 #include "tlstestserver.h"
@@ -206,15 +207,12 @@ private slots:
     {
         Watch watch(file, {Fort, Harbor}, ShortRounds, patienceMs);
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            watch.reports, QStringList({"Северный форт: Работает 3/16", "Ночная гавань: Выключен 0/24"}), patienceMs);
+        WAIT_COMPARE(watch.reports, QStringList({"Северный форт: Работает 3/16", "Ночная гавань: Выключен 0/24"}));
 
         service->set(Fort, QStringLiteral("0 0/16 citadel"));
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Северный форт: Работает>Выключен 0/16"),
-                                  patienceMs);
+        WAIT_COMPARE(watch.reports.value(2), QStringLiteral("Северный форт: Работает>Выключен 0/16"));
         service->set(Fort, QStringLiteral("2 0/16 citadel"));
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(3), QStringLiteral("Северный форт: Выключен>Запускается 0/16"),
-                                  patienceMs);
+        WAIT_COMPARE(watch.reports.value(3), QStringLiteral("Северный форт: Выключен>Запускается 0/16"));
 
         // Players come and go, the map changes: no alert.
         service->set(Harbor, QStringLiteral("0 5/24 lighthouse"));
@@ -245,12 +243,12 @@ private slots:
         int askedAtReport = 0;
         connect(&watch.rounds, &WatchRounds::reported, this, [&] { askedAtReport = service->askedAbout(Fort); });
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 1, patienceMs);
+        WAIT_COMPARE(watch.reports.size(), 1);
 
         // One failure is no alert; the second in a row is.
         service->set(Fort, answer);
         const int before = service->askedAbout(Fort);
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, patienceMs);
+        WAIT_COMPARE(watch.reports.size(), 2);
         QCOMPARE(askedAtReport, before + 2);
         QCOMPARE(watch.reports.at(1), QStringLiteral("Северный форт: Работает>Нет связи -/-"));
         if (why.contains(QLatin1String("%1")))
@@ -261,8 +259,7 @@ private slots:
         QVERIFY(roundsGoBy(Fort, 2));
         QCOMPARE(watch.reports.size(), 2);
         service->set(Fort, QStringLiteral("1 2/16 citadel"));
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Северный форт: Нет связи>Работает 2/16"),
-                                  patienceMs);
+        WAIT_COMPARE(watch.reports.value(2), QStringLiteral("Северный форт: Нет связи>Работает 2/16"));
         QCOMPARE(watch.unreachable.size(), 1);
     }
 
@@ -270,7 +267,7 @@ private slots:
     {
         Watch watch(file, {Fort}, ShortRounds, patienceMs);
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 1, patienceMs);
+        WAIT_COMPARE(watch.reports.size(), 1);
         service->queue(Fort, {QStringLiteral("500")});
         QVERIFY(roundsGoBy(Fort, 3));
         service->queue(Fort, {QStringLiteral("html")});
@@ -296,7 +293,7 @@ private slots:
         service->queue(Fort, firstAnswers);
         Watch watch(file, {}, 3600000, patienceMs);
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, patienceMs);
+        WAIT_COMPARE(watch.reports.size(), 2);
         QCOMPARE(watch.reports, QStringList({"Ночная гавань: Выключен 0/24", report}));
         QCOMPARE(service->askedAbout(Fort), 2);
         QCOMPARE(service->askedAbout(Harbor), 1);
@@ -311,11 +308,11 @@ private slots:
                                              "его заново: valmora-ctl add \"Сломанный\"; этот сервер пропущен")});
         QVERIFY(watch.servers.problem().isEmpty());
         watch.rounds.start();
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.size(), 2, patienceMs);
+        WAIT_COMPARE(watch.reports.size(), 2);
 
         // A server added meanwhile: its first state, no alert.
         storeServer(Arena, true);
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(2), QStringLiteral("Арена: Работает 7/10"), patienceMs);
+        WAIT_COMPARE(watch.reports.value(2), QStringLiteral("Арена: Работает 7/10"));
 
         // A server gone is asked about no more; back, it starts afresh.
         storeServer(Fort, false);
@@ -325,7 +322,7 @@ private slots:
         QCOMPARE(service->askedAbout(Fort), asked);
         service->set(Fort, QStringLiteral("0 0/16 citadel"));
         storeServer(Fort, true);
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(3), QStringLiteral("Северный форт: Выключен 0/16"), patienceMs);
+        WAIT_COMPARE(watch.reports.value(3), QStringLiteral("Северный форт: Выключен 0/16"));
 
         // A file that cannot be read for a while: the servers as they were, said once.
         QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
@@ -338,8 +335,7 @@ private slots:
                  QStringLiteral("не удалось прочитать файл настроек %1; наблюдение идёт за прежним списком серверов")
                      .arg(file));
         service->set(Harbor, QStringLiteral("1 1/24 harbor_night"));
-        QTRY_COMPARE_WITH_TIMEOUT(watch.reports.value(4), QStringLiteral("Ночная гавань: Выключен>Работает 1/24"),
-                                  patienceMs);
+        WAIT_COMPARE(watch.reports.value(4), QStringLiteral("Ночная гавань: Выключен>Работает 1/24"));
         QCOMPARE(watch.reports.size(), 5);
         QCOMPARE(watch.warnings.size(), 2);
     }

@@ -10,3 +10,15 @@
 // talk of many short steps with a server in the same thread (a TLS
 // handshake and its requests) is not slowed down by the waiting.
 bool waitUntil(const std::function<bool()> &done, int msec = patienceMs);
+
+// QTRY_COMPARE and QTRY_VERIFY with the patience, waiting by waitUntil().
+#define WAIT_COMPARE(actual, expected)                                                                                 \
+    do {                                                                                                               \
+        waitUntil([&] { return (actual) == (expected); });                                                             \
+        QCOMPARE(actual, expected);                                                                                    \
+    } while (false)
+#define WAIT_VERIFY(condition)                                                                                         \
+    do {                                                                                                               \
+        waitUntil([&] { return bool(condition); });                                                                    \
+        QVERIFY(condition);                                                                                            \
+    } while (false)

@@ -11,6 +11,7 @@
 #include "core/settings/settingslocation.h"
 #include "demoservers.h"
 #include "demosettings.h"
+#include "eventwait.h"
 #include "patience.h"
 #include "testservice.h"
 
@@ -185,7 +186,7 @@ private slots:
         for (int i = 0; i < names.size(); ++i) {
             QCOMPARE(face.servers->itemText(i), names[i]);
             face.servers->setCurrentIndex(i);
-            QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), names[i], patienceMs);
+            WAIT_COMPARE(face.name->text(), names[i]);
         }
     }
 
@@ -195,7 +196,7 @@ private slots:
         Face face(window);
 
         // The first server in name order runs, with a password and players on it.
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, patienceMs);
+        WAIT_COMPARE(face.name->text(), PrivateClub);
         QCOMPARE(face.state->text(), QStringLiteral("Работает"));
         QCOMPARE(face.state->styleSheet(), QStringLiteral("color: rgb(0, 85, 0);"));
         QCOMPARE(face.address->text(), QStringLiteral("203.0.113.37:27300"));
@@ -209,7 +210,7 @@ private slots:
             QVERIFY(!row->text(2).isEmpty());
         }
 
-        QTRY_VERIFY_WITH_TIMEOUT(face.memory->toolTip().endsWith(QStringLiteral(" из 768 MB")), patienceMs);
+        WAIT_VERIFY(face.memory->toolTip().endsWith(QStringLiteral(" из 768 MB")));
         QCOMPARE(face.cpu->toolTip(), QString::number(face.cpu->value()) + QLatin1Char('%'));
         const auto memory = figuresOf(face.memory);
         QCOMPARE(face.memory->value(), memory.first * 100 / memory.second);
@@ -218,26 +219,25 @@ private slots:
         QCOMPARE(face.disk->value(), disk.first * 100 / disk.second);
         QVERIFY(face.playerSlots->toolTip().endsWith(QStringLiteral(" из 10")));
 
-        QTRY_COMPARE_WITH_TIMEOUT(face.mapNames(),
-                                  QStringList({QStringLiteral("citadel"), QStringLiteral("glass_garden"),
-                                               QStringLiteral("salt_mine"), QStringLiteral("citadel_night")}),
-                                  patienceMs);
+        WAIT_COMPARE(face.mapNames(),
+                     QStringList({QStringLiteral("citadel"), QStringLiteral("glass_garden"),
+                                  QStringLiteral("salt_mine"), QStringLiteral("citadel_night")}));
         QCOMPARE(face.maps->currentText(), QStringLiteral("citadel"));
         QTRY_VERIFY2_WITH_TIMEOUT(face.debugPane->toPlainText().contains(QStringLiteral("\"maps\"")),
                                   qPrintable(face.debugPane->toPlainText()), patienceMs);
 
         // A switched-off one.
         face.servers->setCurrentIndex(face.servers->findText(HarborNight));
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), HarborNight, patienceMs);
+        WAIT_COMPARE(face.name->text(), HarborNight);
         QCOMPARE(face.state->text(), QStringLiteral("Выключен"));
         QCOMPARE(face.address->text(), QStringLiteral("203.0.113.24:27200"));
         QCOMPARE(face.players->text(), QStringLiteral("Игроки: 0/24"));
         QVERIFY(face.locked->isHidden());
         QCOMPARE(face.playerList->topLevelItemCount(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(face.disk->toolTip(), QStringLiteral("6120 MB из 20480 MB"), patienceMs);
+        WAIT_COMPARE(face.disk->toolTip(), QStringLiteral("6120 MB из 20480 MB"));
         QCOMPARE(face.disk->value(), 29);
         QCOMPARE(face.playerSlots->toolTip(), QStringLiteral("0 из 24"));
-        QTRY_COMPARE_WITH_TIMEOUT(face.mapNames().size(), 3, patienceMs);
+        WAIT_COMPARE(face.mapNames().size(), 3);
         QCOMPARE(face.maps->currentText(), QStringLiteral("harbor_night"));
     }
 
@@ -248,9 +248,9 @@ private slots:
         const auto *http = window.findChild<QueuedHttp *>();
         QVERIFY(http);
         face.servers->setCurrentIndex(face.servers->findText(NorthFort));
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), NorthFort, patienceMs);
+        WAIT_COMPARE(face.name->text(), NorthFort);
         QCOMPARE(face.state->text(), QStringLiteral("Работает"));
-        QTRY_COMPARE_WITH_TIMEOUT(face.maps->count(), 5, patienceMs);
+        WAIT_COMPARE(face.maps->count(), 5);
 
         QTest::mouseClick(face.stop, Qt::LeftButton);
         QVERIFY(statusBecomes(face, QStringLiteral("Выключен")));
@@ -282,7 +282,7 @@ private slots:
         MainWindow window;
         Face face(window);
         face.servers->setCurrentIndex(face.servers->findText(PrivateClub));
-        QTRY_COMPARE_WITH_TIMEOUT(face.name->text(), PrivateClub, patienceMs);
+        WAIT_COMPARE(face.name->text(), PrivateClub);
 
         const QString say = QStringLiteral("say Привет & до встречи");
         face.console->setEditText(say);
@@ -325,7 +325,7 @@ private slots:
         QSignalSpy finished(http, &QueuedHttp::requestFinished);
 
         // The first update: socket, host and GET for each of three queries.
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 9, patienceMs);
+        WAIT_COMPARE(finished.count(), 9);
         int failedGets = 0;
         for (const QList<QVariant> &arguments : qAsConst(finished))
             failedGets += arguments.at(1).toBool() ? 1 : 0;

@@ -9,6 +9,7 @@
 #include "core/history/historyfile.h"
 #include "core/history/historystore.h"
 #include "core/settings/settingslocation.h"
+#include "eventwait.h"
 #include "history/historychartview.h"
 #include "history/historywindow.h"
 #include "history/recordalloption.h"
@@ -168,8 +169,7 @@ private slots:
 
         // The window follows its own new samples: S0's status reply, a
         // second later, makes it half running.
-        QTRY_COMPARE_WITH_TIMEOUT(at(history, 0, ServerListModel::RunningRole).toString(),
-                                  QStringLiteral("работал 50 %"), patienceMs);
+        WAIT_COMPARE(at(history, 0, ServerListModel::RunningRole).toString(), QStringLiteral("работал 50 %"));
         QCOMPARE(at(history, 0, ServerListModel::AgoRole).toString(), QStringLiteral("только что"));
 
         // A second click brings the same window forward.
@@ -189,7 +189,7 @@ private slots:
         QCOMPARE(history->period(), 86400);
 
         // Over 24 hours only the window's own sample of now is there.
-        QTRY_VERIFY_WITH_TIMEOUT(chart->hasData(), patienceMs);
+        WAIT_VERIFY(chart->hasData());
         for (const QString &tip : toolTips(chart))
             QVERIFY2(!tip.contains("ЦП: 11"), qPrintable(tip));
 
@@ -239,7 +239,7 @@ private slots:
     void recordingAllServersAsksOnlyForTheirStatus()
     {
         openWindow(3);
-        QTRY_COMPARE_WITH_TIMEOUT(server->targets().size(), 3, patienceMs); // status, resources, maps of S0
+        WAIT_COMPARE(server->targets().size(), 3); // status, resources, maps of S0
         const QString state = window->findChild<QLabel *>("label_6")->text();
         const QString pane = window->findChild<QTextEdit *>("textEdit")->toPlainText();
         HistoryWindow *history = openHistory();
@@ -250,7 +250,7 @@ private slots:
         recordAll->click();
 
         // One status query for each other server, at once.
-        QTRY_COMPARE_WITH_TIMEOUT(server->targets().size(), 5, patienceMs);
+        WAIT_COMPARE(server->targets().size(), 5);
         QStringList asked;
         for (const QByteArray &target : server->targets().mid(3))
             asked << QString::fromLatin1(valueIn(target, "token") + ' ' + valueIn(target, "query"));
@@ -258,13 +258,13 @@ private slots:
         QCOMPARE(asked, QStringList({"k1 status", "k2 status"}));
 
         // Recorded, and nothing of them shown.
-        QTRY_VERIFY_WITH_TIMEOUT(at(history, 2, ServerListModel::StateNameRole).toString() == "Работает", patienceMs);
+        WAIT_VERIFY(at(history, 2, ServerListModel::StateNameRole).toString() == "Работает");
         QCOMPARE(at(history, 1, ServerListModel::StateNameRole).toString(), QStringLiteral("Работает"));
         QCOMPARE(window->findChild<QLabel *>("label_6")->text(), state);
         QCOMPARE(window->findChild<QTextEdit *>("textEdit")->toPlainText(), pane);
 
         // Kept in the history, not in setting.ini.
-        QTRY_VERIFY_WITH_TIMEOUT(RecordAllOption::load(historyPath()), patienceMs);
+        WAIT_VERIFY(RecordAllOption::load(historyPath()));
         QSettings settings(SettingsLocation::filePath(), QSettings::IniFormat);
         QVERIFY(!settings.allKeys().join(' ').contains("record", Qt::CaseInsensitive));
     }

@@ -9,6 +9,7 @@
 #include "core/history/historyreadings.h"
 #include "core/history/historystore.h"
 #include "core/settings/settingslocation.h"
+#include "eventwait.h"
 #include "patience.h"
 #include "tlstestserver.h"
 
@@ -99,8 +100,8 @@ private slots:
     {
         QVERIFY(startServer("localhost"));
         openWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(recorded().resourceCount == 1, patienceMs);
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patienceMs);
+        WAIT_VERIFY(recorded().resourceCount == 1);
+        WAIT_COMPARE(recorded().states.at(History::Running), 1);
         const History::Figures figures = recorded();
         QCOMPARE(figures.playersPeak(), std::optional<int>(3));
         QCOMPARE(figures.playerLimit(), std::optional<int>(16));
@@ -130,11 +131,11 @@ private slots:
         QFETCH(int, status);
         QVERIFY(startServer("localhost"));
         openWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patienceMs);
+        WAIT_COMPARE(recorded().states.at(History::Running), 1);
 
         replies.insert("status", replyWith(body, status));
         window->findChild<QPushButton *>("pushButton")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::NoContact), 1, patienceMs);
+        WAIT_COMPARE(recorded().states.at(History::NoContact), 1);
         QCOMPARE(recorded().states.at(History::Off), 0);
     }
 
@@ -144,7 +145,7 @@ private slots:
         // history keeps that the server could not be reached.
         QVERIFY(startServer("untrusted"));
         openWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::NoContact), 1, patienceMs);
+        WAIT_COMPARE(recorded().states.at(History::NoContact), 1);
         QCOMPARE(recorded().resourceCount, 0);
         QCOMPARE(window->findChild<QLabel *>("label_6")->text(), QStringLiteral("Выключен"));
     }
@@ -159,10 +160,9 @@ private slots:
 
         QVERIFY(startServer("localhost"));
         openWindow();
-        QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel *>("label_6")->text(), QStringLiteral("Работает"),
-                                  patienceMs);
+        WAIT_COMPARE(window->findChild<QLabel *>("label_6")->text(), QStringLiteral("Работает"));
         // Put aside, not deleted, and a new history begun.
-        QTRY_COMPARE_WITH_TIMEOUT(recorded().states.at(History::Running), 1, patienceMs);
+        WAIT_COMPARE(recorded().states.at(History::Running), 1);
         const QStringList aside = QDir(folder.path()).entryList({"history.sqlite.damaged-*"});
         QCOMPARE(aside.size(), 1);
         QCOMPARE(QFileInfo(folder.filePath(aside.constFirst())).size(), 4096);
