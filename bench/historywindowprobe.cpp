@@ -1,8 +1,9 @@
 // The history window's costs on the GUI thread: recording one reply, and
 // opening the window on 30 days of servers sampled every minute, to its
-// first paint; one repaint of the chart; the memory the window adds.
+// first paint; one repaint of the chart; the memory the window adds to a
+// program whose main window is already up.
 //
-//   valmora-bench-history-window FOLDER [NAME...]
+//   valmora-bench-history-window FOLDER [SERVERS]
 //
 //   valmora-bench-history-window --show SETTINGS SECONDS
 //
@@ -10,11 +11,14 @@
 // window and quits after SECONDS, for screenshots.
 //
 // FOLDER/history.sqlite is filled first (unless it exists) with 30 days of
-// each NAME (default: ten made-up servers), one status and one resources
-// sample a minute, folded into hours as the recorder would. Prints
-// "key value" lines.
+// SERVERS made-up servers (default 10), one status and one resources sample
+// a minute, folded into hours as the recorder would; FOLDER/setting.ini
+// stores the same servers, its API host a closed loopback port. The main
+// window is shown on it and left to settle before the history window is
+// opened from its button. Prints "key value" lines.
 
 #include "app/mainwindow.h"
+#include "benchsettings.h"
 #include "core/api/servicereply.h"
 #include "core/history/historyrecorder.h"
 #include "core/history/historystore.h"
@@ -31,8 +35,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -48,6 +56,24 @@ double residentMiB()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.value(1).toDouble() * 4096 / (1024.0 * 1024.0);
+}
+
+// Resident memory, and the same once the allocator has handed back what
+// it keeps free (the readings' thread leaves an arena of its own).
+std::pair<double, double> memoryMiB()
+{
+    const double resident = residentMiB();
+    malloc_trim(0);
+    return {resident, residentMiB()};
+}
+
+// A loopback port that nothing listens on: the main window's queries are
+// refused at once.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
 }
 
 void fill(const QString &path, const QStringList &names, qint64 now)
@@ -107,17 +133,25 @@ int main(int argc, char *argv[])
         QTimer::singleShot(arguments.at(3).toInt() * 1000, &app, &QApplication::quit);
         return app.exec();
     }
-    if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: valmora-bench-history-window FOLDER [NAME...]\n");
+    if (arguments.size() < 2 || arguments.size() > 3 || (arguments.size() == 3 && arguments.at(2).toInt() < 1)) {
+        std::fprintf(stderr, "usage: valmora-bench-history-window FOLDER [SERVERS]\n");
         return 2;
     }
-    QDir().mkpath(arguments.at(1));
-    const QString path = QDir(arguments.at(1)).filePath(QStringLiteral("history.sqlite"));
-    QStringList names = arguments.mid(2);
-    if (names.isEmpty()) {
-        for (int i = 0; i < 10; ++i)
-            names << QStringLiteral("Сервер %1").arg(i + 1);
+    const QString &folder = arguments.at(1);
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(QStringLiteral("history.sqlite"));
+    BenchSettings settings;
+    settings.host = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+    settings.servers = BenchSettings::madeUpServers(arguments.size() == 3 ? arguments.at(2).toInt() : 10);
+    settings.history = BenchSettings::madeUpHistory(9);
+    const QString unwritten = settings.writeTo(folder);
+    if (!unwritten.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(unwritten));
+        return 1;
     }
+    QStringList names;
+    for (const auto &server : qAsConst(settings.servers))
+        names << server.first;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     if (!QFileInfo::exists(path)) {
         QElapsedTimer filling;
@@ -149,20 +183,52 @@ int main(int argc, char *argv[])
         print("record_worst_us", micros.constLast());
     }
 
-    const double before = residentMiB();
-    HistoryAccess access(path, [now] { return now; });
+    // The main window first, as the program shows it, left to settle: its
+    // first queries refused, the history's choice read, the fonts loaded.
+    SettingsLocation::setDirectory(folder);
+    MainWindow main;
+    main.show();
+    if (!QTest::qWaitForWindowExposed(&main))
+        return 1;
+    main.repaint();
+    QTest::qWait(3000);
+    const auto [before, beforeTrimmed] = memoryMiB();
+    print("main_window_mib", before);
+
+    // The longest the event loop went without turning while the window
+    // opened and read: a timer that should tick every 5 ms.
+    QElapsedTimer sinceTick;
+    double longestStallMs = 0;
+    QTimer ticks;
+    ticks.setInterval(5);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        longestStallMs = std::max(longestStallMs, sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.start();
+    });
+    const auto watchStalls = [&] {
+        longestStallMs = 0;
+        sinceTick.start();
+        ticks.start();
+    };
+
+    watchStalls();
     QElapsedTimer opening;
     opening.start();
-    HistoryWindow window(&access, [names] { return names; });
-    QSignalSpy shown(&window, &HistoryWindow::shown);
-    window.showFor(names.constFirst());
+    main.findChild<QToolButton *>(QStringLiteral("historyButton"))->click();
+    auto *window = main.findChild<HistoryWindow *>();
     const double constructedMs = opening.nsecsElapsed() / 1e6;
-    if (!shown.wait(60000))
+    QSignalSpy shown(window, &HistoryWindow::shown);
+    if (!shown.wait(120000))
         return 1;
-    auto *chart = window.findChild<HistoryChartView *>();
+    auto *chart = window->findChild<HistoryChartView *>();
     chart->repaint();
+    ticks.stop();
     print("open_constructed_ms", constructedMs);
     print("open_to_first_paint_ms", opening.nsecsElapsed() / 1e6);
+    print("open_longest_stall_ms", longestStallMs);
+    const auto [opened, openedTrimmed] = memoryMiB();
+    print("memory_added_open_mib", opened - before);
+    print("memory_added_open_trimmed_mib", openedTrimmed - beforeTrimmed);
 
     QVector<double> repaints;
     for (int i = 0; i < 50; ++i) {
@@ -176,16 +242,21 @@ int main(int argc, char *argv[])
     print("repaint_worst_ms", repaints.constLast());
 
     // The 30-day period, read again.
+    watchStalls();
     QElapsedTimer month;
     month.start();
-    for (QWidget *button : window.findChildren<QWidget *>()) {
+    for (QWidget *button : window->findChildren<QWidget *>()) {
         if (button->property("text").toString() == QStringLiteral("30 дней"))
             QMetaObject::invokeMethod(button, "click");
     }
-    if (!shown.wait(60000))
+    if (!shown.wait(120000))
         return 1;
     chart->repaint();
+    ticks.stop();
     print("month_to_paint_ms", month.nsecsElapsed() / 1e6);
-    print("memory_added_mib", residentMiB() - before);
+    print("month_longest_stall_ms", longestStallMs);
+    const auto [month30, month30Trimmed] = memoryMiB();
+    print("memory_added_month_mib", month30 - before);
+    print("memory_added_month_trimmed_mib", month30Trimmed - beforeTrimmed);
     return 0;
 }

@@ -92,15 +92,10 @@ QString HistorySvg::document(const HistoryChart &chart)
     svg += frame(players) + frame(chart.bandArea) + frame(resources);
     svg += lines(chart.playerLines) + lines(chart.resourceLines);
 
-    // The legend: entries in rows under the time axis.
-    double x = players.left();
-    double y = height - 30;
+    // The legend, in the rows the layout gave it; labels on a baseline 14 px down.
     for (const HistoryChart::LegendEntry &entry : chart.legend) {
-        const double entryWidth = 28 + 7.5 * double(entry.label.size());
-        if (x + entryWidth > width && x > players.left()) {
-            x = players.left();
-            y += 18;
-        }
+        const double x = entry.rect.left();
+        const double y = entry.rect.top() + 14;
         if (entry.colour.isEmpty())
             svg += QStringLiteral(
                        "<rect x=\"%1\" y=\"%2\" width=\"14\" height=\"10\" fill=\"none\" stroke=\"#999\"/>\n")
@@ -113,7 +108,6 @@ QString HistorySvg::document(const HistoryChart &chart)
             svg += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"14\" height=\"10\" fill=\"%3\"/>\n")
                        .arg(n(x), n(y - 9), entry.colour);
         svg += text(x + 18, y, entry.label, "start", 11);
-        x += entryWidth;
     }
     svg += QStringLiteral("</svg>\n");
     return svg;

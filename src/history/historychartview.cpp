@@ -14,6 +14,9 @@
 
 namespace {
 
+// A legend entry's swatch and the room between it and the label.
+constexpr double swatchRoom = 22;
+
 QPen linePen(const QString &colour, bool dashed)
 {
     QPen pen(chartColour(colour), 1.6);
@@ -115,6 +118,8 @@ bool HistoryChartView::event(QEvent *event)
             QToolTip::showText(help->globalPos(), text, this);
         return true;
     }
+    if (event->type() == QEvent::FontChange)
+        relayout();
     return QWidget::event(event);
 }
 
@@ -126,7 +131,12 @@ void HistoryChartView::resizeEvent(QResizeEvent *event)
 
 void HistoryChartView::relayout()
 {
-    chart = HistoryChart::layout(server, steps, step, size());
+    // The legend's rows as this font draws them, so that all of them fit.
+    const QFontMetricsF text(font());
+    HistoryChart::LegendMetrics legend;
+    legend.entryWidth = [text](const QString &label) { return swatchRoom + text.horizontalAdvance(label) + 14; };
+    legend.rowHeight = text.height() + 2;
+    chart = HistoryChart::layout(server, steps, step, size(), legend);
 }
 
 void HistoryChartView::paintEvent(QPaintEvent *event)
@@ -157,8 +167,8 @@ void HistoryChartView::paintEvent(QPaintEvent *event)
         painter.setPen(grid);
         painter.drawLine(QPointF(tick.position, chart.playersArea.top()), QPointF(tick.position, bottom.bottom()));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(tick.position - 50, bottom.bottom() + 2, 100, 18), Qt::AlignHCenter | Qt::AlignTop,
-                         tick.label);
+        painter.drawText(QRectF(tick.position - 50, bottom.bottom() + 2, 100, QFontMetricsF(font()).height()),
+                         Qt::AlignHCenter | Qt::AlignTop, tick.label);
     }
     drawScale(painter, chart.playersArea, chart.playerTicks, grid);
     drawScale(painter, chart.resourcesArea, chart.percentTicks, grid);
@@ -191,20 +201,14 @@ void HistoryChartView::paintEvent(QPaintEvent *event)
     drawLines(painter, chart.resourceLines);
     painter.restore();
 
-    // The legend, in rows under the time axis.
-    const QFontMetricsF metrics(font());
-    double x = chart.playersArea.left();
-    double y = bottom.bottom() + 24;
+    // The legend, in the rows the layout gave it.
     // The lines come first in the legend, then the states.
+    const double textHeight = QFontMetricsF(font()).height();
     const int lineCount = int(chart.playerLines.size() + chart.resourceLines.size());
     for (int i = 0; i < chart.legend.size(); ++i) {
         const HistoryChart::LegendEntry &entry = chart.legend.at(i);
-        const double width = 22 + metrics.horizontalAdvance(entry.label) + 14;
-        if (x + width > chart.playersArea.right() && x > chart.playersArea.left()) {
-            x = chart.playersArea.left();
-            y += metrics.height() + 2;
-        }
-        const QRectF swatch(x, y + metrics.height() / 2 - 4, 16, 8);
+        const QRectF &place = entry.rect;
+        const QRectF swatch(place.left(), place.top() + textHeight / 2 - 4, 16, 8);
         if (i < lineCount) {
             painter.setPen(linePen(entry.colour, entry.dashed));
             painter.drawLine(QPointF(swatch.left(), swatch.center().y()), QPointF(swatch.right(), swatch.center().y()));
@@ -216,7 +220,7 @@ void HistoryChartView::paintEvent(QPaintEvent *event)
             painter.fillRect(swatch, chartColour(entry.colour));
         }
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(x + 22, y, width, metrics.height()), Qt::AlignVCenter, entry.label);
-        x += width;
+        painter.drawText(QRectF(place.left() + swatchRoom, place.top(), place.width() - swatchRoom, textHeight),
+                         Qt::AlignVCenter, entry.label);
     }
 }

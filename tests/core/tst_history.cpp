@@ -414,6 +414,45 @@ private slots:
             QVERIFY2(legend.contains(QString::fromUtf8(word)), word);
     }
 
+    void legendFitsInTheChart_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<double>("charWidth");
+        QTest::addColumn<double>("rowHeight");
+        // The SVG's estimate, and a font half as large again, as at 144 dpi.
+        QTest::newRow("the SVG file") << QSizeF(1000, 560) << 7.5 << 18.0;
+        QTest::newRow("narrow") << QSizeF(420, 400) << 7.5 << 18.0;
+        QTest::newRow("the window's least") << QSizeF(360, 300) << 7.5 << 18.0;
+        QTest::newRow("144 dpi") << QSizeF(960, 560) << 11.0 << 26.0;
+        QTest::newRow("144 dpi, narrow") << QSizeF(480, 420) << 11.0 << 26.0;
+    }
+
+    void legendFitsInTheChart()
+    {
+        QFETCH(QSizeF, size);
+        QFETCH(double, charWidth);
+        QFETCH(double, rowHeight);
+        QList<HistoryReadings::Step> steps(24);
+        for (int i = 0; i < steps.size(); ++i) {
+            steps[i].start = Now + i * Hour;
+            steps[i].figures.states.at(Running) = 1;
+        }
+        HistoryChart::LegendMetrics metrics;
+        metrics.entryWidth = [charWidth](const QString &label) { return 36 + charWidth * double(label.size()); };
+        metrics.rowHeight = rowHeight;
+        const HistoryChart chart = HistoryChart::layout(QStringLiteral("A"), steps, Hour, size, metrics);
+
+        QCOMPARE(chart.legend.size(), 12);
+        const QRectF whole(QPointF(0, 0), size);
+        for (const HistoryChart::LegendEntry &entry : chart.legend) {
+            const QString place = entry.label + QLatin1Char(' ') + QString::number(entry.rect.left()) + QLatin1Char(',')
+                + QString::number(entry.rect.top());
+            QVERIFY2(whole.contains(entry.rect), qPrintable(place));
+            QVERIFY2(entry.rect.top() > chart.resourcesArea.bottom(), qPrintable(place));
+            QCOMPARE(entry.rect.height(), rowHeight);
+        }
+    }
+
     void stepsStartOnTheLocalClock()
     {
         // 14:37 at UTC+3 is 11:37 UTC; hours start at :00 local.

@@ -19,7 +19,8 @@ constexpr double titleHeight = 40;
 constexpr double bandHeight = 14;
 constexpr double gap = 22;
 constexpr double axisHeight = 20;
-constexpr double legendHeight = 44;
+// Under the legend's last row.
+constexpr double legendPadding = 8;
 // The time axis gets a label at most every this many pixels.
 constexpr double tickSpacing = 90;
 
@@ -49,10 +50,52 @@ std::optional<History::State> mainState(const Figures &figures)
     return History::State(most);
 }
 
+// The legend: the lines (players, then resources), then the states.
+QList<HistoryChart::LegendEntry> legendEntries()
+{
+    QList<HistoryChart::LegendEntry> entries = {
+        {QStringLiteral("Игроки в среднем"), QStringLiteral("rgb(0, 90, 200)"), false, {}},
+        {QStringLiteral("Игроки на пике"), QStringLiteral("rgb(130, 170, 235)"), false, {}},
+        {QStringLiteral("Лимит игроков"), QStringLiteral("rgb(60, 60, 60)"), true, {}},
+        {QStringLiteral("ЦП"), QStringLiteral("rgb(200, 80, 0)"), false, {}},
+        {QStringLiteral("Память"), QStringLiteral("rgb(130, 0, 170)"), false, {}},
+        {QStringLiteral("Диск"), QStringLiteral("rgb(0, 140, 140)"), false, {}},
+    };
+    for (const History::State state :
+         {History::Running, History::Starting, History::Off, History::Unknown, History::NoContact})
+        entries.append({History::stateName(state), History::stateColour(state), false, {}});
+    entries.append({QStringLiteral("Нет данных"), QString(), false, {}});
+    return entries;
+}
+
+// Flows the entries into rows from the top of the legend, a new row when
+// the next entry would pass the chart's right edge; returns the rows.
+int flowLegend(QList<HistoryChart::LegendEntry> &entries, double chartWidth, const HistoryChart::LegendMetrics &metrics)
+{
+    double x = marginLeft;
+    int row = 0;
+    for (HistoryChart::LegendEntry &entry : entries) {
+        const double width = metrics.entryWidth(entry.label);
+        if (x + width > chartWidth && x > marginLeft) {
+            x = marginLeft;
+            ++row;
+        }
+        entry.rect = QRectF(x, row * metrics.rowHeight, width, metrics.rowHeight);
+        x += width;
+    }
+    return row + 1;
+}
+
 } // namespace
 
 HistoryChart HistoryChart::layout(const QString &server, const QList<HistoryReadings::Step> &steps, qint64 step,
                                   const QSizeF &size)
+{
+    return layout(server, steps, step, size, LegendMetrics());
+}
+
+HistoryChart HistoryChart::layout(const QString &server, const QList<HistoryReadings::Step> &steps, qint64 step,
+                                  const QSizeF &size, const LegendMetrics &metrics)
 {
     HistoryChart chart;
     chart.size = size;
@@ -61,14 +104,24 @@ HistoryChart HistoryChart::layout(const QString &server, const QList<HistoryRead
     chart.bandTitle = QStringLiteral("Состояние");
     chart.resourcesTitle = QStringLiteral("Ресурсы, %");
 
+    // The legend takes the rows it needs at the bottom (room for two at
+    // least, so that the plots keep their height when a label changes), the
+    // time axis's labels a row over it, and the plots what is left.
+    QList<LegendEntry> legend = legendEntries();
+    const int rows = flowLegend(legend, size.width(), metrics);
+    const double legendHeight = std::max(2, rows) * metrics.rowHeight + legendPadding;
+    const double legendTop = size.height() - legendHeight;
+    for (LegendEntry &entry : legend)
+        entry.rect.translate(0, legendTop);
+    const double axis = std::max(axisHeight, metrics.rowHeight + 2);
     const double width = std::max(1.0, size.width() - marginLeft - marginRight);
-    const double plotHeight
-        = std::max(40.0, size.height() - titleHeight - bandHeight - 2 * gap - axisHeight - legendHeight);
+    const double plotHeight = std::max(0.0, legendTop - titleHeight - bandHeight - 2 * gap - axis);
     chart.playersArea = QRectF(marginLeft, titleHeight, width, plotHeight * 0.55);
     chart.bandArea = QRectF(marginLeft, chart.playersArea.bottom() + gap / 2, width, bandHeight);
     chart.resourcesArea = QRectF(marginLeft, chart.bandArea.bottom() + gap, width, plotHeight * 0.45);
     if (steps.isEmpty())
         return chart;
+    chart.legend = legend;
 
     const qint64 from = steps.constFirst().start;
     const qint64 to = steps.constLast().start + step;
@@ -117,27 +170,27 @@ HistoryChart HistoryChart::layout(const QString &server, const QList<HistoryRead
         return drawn;
     };
     const auto asDouble = [](std::optional<int> v) { return v ? std::optional<double>(*v) : std::nullopt; };
+    // Each line is drawn as its legend entry shows it.
+    const auto lineOf = [&](int entry, const std::function<std::optional<double>(const Figures &)> &value,
+                            const std::function<double(double)> &yOf) {
+        const LegendEntry &style = legend.at(entry);
+        return line(style.label, style.colour, style.dashed, value, yOf);
+    };
     chart.playerLines = {
-        line(
-            QStringLiteral("Игроки в среднем"), QStringLiteral("rgb(0, 90, 200)"), false,
-            [](const Figures &f) { return f.playersAverage(); }, playersY),
-        line(
-            QStringLiteral("Игроки на пике"), QStringLiteral("rgb(130, 170, 235)"), false,
-            [&](const Figures &f) { return asDouble(f.playersPeak()); }, playersY),
-        line(
-            QStringLiteral("Лимит игроков"), QStringLiteral("rgb(60, 60, 60)"), true,
-            [&](const Figures &f) { return asDouble(f.playerLimit()); }, playersY),
+        lineOf(
+            0, [](const Figures &f) { return f.playersAverage(); }, playersY),
+        lineOf(
+            1, [&](const Figures &f) { return asDouble(f.playersPeak()); }, playersY),
+        lineOf(
+            2, [&](const Figures &f) { return asDouble(f.playerLimit()); }, playersY),
     };
     chart.resourceLines = {
-        line(
-            QStringLiteral("ЦП"), QStringLiteral("rgb(200, 80, 0)"), false,
-            [](const Figures &f) { return f.average(History::Cpu); }, percentY),
-        line(
-            QStringLiteral("Память"), QStringLiteral("rgb(130, 0, 170)"), false,
-            [](const Figures &f) { return f.average(History::Memory); }, percentY),
-        line(
-            QStringLiteral("Диск"), QStringLiteral("rgb(0, 140, 140)"), false,
-            [](const Figures &f) { return f.average(History::Disk); }, percentY),
+        lineOf(
+            3, [](const Figures &f) { return f.average(History::Cpu); }, percentY),
+        lineOf(
+            4, [](const Figures &f) { return f.average(History::Memory); }, percentY),
+        lineOf(
+            5, [](const Figures &f) { return f.average(History::Disk); }, percentY),
     };
 
     // The band: the state most of each step was in, runs of one state joined.
@@ -173,12 +226,5 @@ HistoryChart HistoryChart::layout(const QString &server, const QList<HistoryRead
         if (t >= from)
             chart.timeTicks.append({xOf(double(t)), QDateTime::fromSecsSinceEpoch(t).toString(format)});
     }
-
-    for (const Line &l : qAsConst(chart.playerLines) + chart.resourceLines)
-        chart.legend.append({l.label, l.colour, l.dashed});
-    for (const History::State state :
-         {History::Running, History::Starting, History::Off, History::Unknown, History::NoContact})
-        chart.legend.append({History::stateName(state), History::stateColour(state), false});
-    chart.legend.append({QStringLiteral("Нет данных"), QString(), false});
     return chart;
 }

@@ -8,12 +8,15 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
+
 // The plot of one server's history as plain geometry in pixels, so that
 // an SVG file and a window draw the same chart: the players (average and
 // peak per step) with the limit; under them the state as a band, in the
 // window's colour for each state and empty where there is no data; under
 // that CPU, memory and disk on a 0-100 % scale; a time axis in local time;
-// and a legend. Lines are broken at steps without data.
+// and a legend, in as many rows as its entries need at the bottom: the
+// plots shrink to leave them room. Lines are broken at steps without data.
 struct HistoryChart
 {
     struct Line
@@ -39,6 +42,16 @@ struct HistoryChart
         QString label;
         QString colour; // empty: drawn as an outline, for "no data"
         bool dashed = false;
+        QRectF rect; // the swatch at its left, then the label
+    };
+    // How the drawing's text measures: the width of a legend entry (its
+    // swatch, its label and the room after it) and the height of a row.
+    // By default an estimate for an SVG file's 11 px labels.
+    struct LegendMetrics
+    {
+        std::function<double(const QString &label)> entryWidth
+            = [](const QString &label) { return 28 + 7.5 * double(label.size()); };
+        double rowHeight = 18;
     };
 
     QSizeF size;
@@ -58,6 +71,9 @@ struct HistoryChart
     QList<LegendEntry> legend;
 
     // `steps` of `step` seconds each, as HistoryReadings::steps() gives them.
+    static HistoryChart layout(const QString &server, const QList<HistoryReadings::Step> &steps, qint64 step,
+                               const QSizeF &size, const LegendMetrics &metrics);
+    // The same with the SVG's estimate of the text.
     static HistoryChart layout(const QString &server, const QList<HistoryReadings::Step> &steps, qint64 step,
                                const QSizeF &size);
 };
