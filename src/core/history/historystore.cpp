@@ -139,15 +139,17 @@ HistoryStore::Outcome HistoryStore::open(bool writing)
 HistoryStore::Outcome HistoryStore::check(bool writing)
 {
     QSqlQuery query(db);
-    if (!run(query, QStringLiteral("PRAGMA application_id")) || !query.next())
+    // One statement, so that all three come from one moment: another writer
+    // may be making the tables meanwhile.
+    if (!run(query,
+             QStringLiteral("SELECT (SELECT application_id FROM pragma_application_id),"
+                            " (SELECT user_version FROM pragma_user_version),"
+                            " (SELECT count(*) FROM sqlite_master)"))
+        || !query.next())
         return failure(query.lastError());
     const qint64 id = query.value(0).toLongLong();
-    if (!run(query, QStringLiteral("PRAGMA user_version")) || !query.next())
-        return failure(query.lastError());
-    const int version = query.value(0).toInt();
-    if (!run(query, QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
-        return failure(query.lastError());
-    const int objects = query.value(0).toInt();
+    const int version = query.value(1).toInt();
+    const int objects = query.value(2).toInt();
     // Its open read would keep a transaction open.
     query.finish();
 

@@ -13,21 +13,26 @@
 QString PrivateFile::prepare(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    const QFileInfo file(path);
+    QFileInfo file(path);
     const QString folder = file.absolutePath();
+    // Another program (the window beside valmora-ctl) may make the folder
+    // or the file at the same moment: what then exists is as good.
     if (!QFileInfo::exists(folder)) {
         const QFileInfo folderInfo(folder);
-        if (!QDir().mkpath(folderInfo.absolutePath())
-            || !QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        if ((!QDir().mkpath(folderInfo.absolutePath())
+             || !QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            && !QFileInfo(folder).isDir())
             return QStringLiteral("cannot create the folder %1").arg(folder);
     }
 
     const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     if (!file.exists()) {
         QFile created(path);
-        if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly))
+        if (created.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly))
+            return QString();
+        file.refresh();
+        if (!file.exists())
             return created.errorString();
-        return QString();
     }
 
     const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
