@@ -1,5 +1,6 @@
 #include "windowhistory.h"
 
+#include "app/afterfirstpaint.h"
 #include "app/mainwindow.h"
 #include "core/history/historyfile.h"
 #include "core/settings/settingslocation.h"
@@ -44,8 +45,11 @@ WindowHistory::WindowHistory(MainWindow *window, QStatusBar *statusBar, QComboBo
     statusBar->setFixedHeight(height);
     connect(button, &QToolButton::clicked, this, &WindowHistory::openWindow);
 
-    // The choice is read off the GUI thread; until then nothing more is asked.
-    access->read<bool>(RecordAllOption::load, [this](const bool &on) { setRecordAll(on); });
+    // The choice is read off the GUI thread, and only once the window is on
+    // screen: the first read of the file loads the SQLite driver, which
+    // would compete with the first paint. Until then nothing more is asked.
+    new AfterFirstPaint(
+        window, [this] { access->read<bool>(RecordAllOption::load, [this](const bool &on) { setRecordAll(on); }); });
 }
 
 void WindowHistory::openWindow()
