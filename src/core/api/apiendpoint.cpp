@@ -139,11 +139,7 @@ QSslConfiguration ApiEndpoint::trustingSystemAnd(const QList<QSslCertificate> &e
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     // Without extra certificates Qt's default stands: the system's
     // authorities, read only when a handshake needs them.
-    // Qt reads and parses every one of the system's files at each call;
-    // they are read once a process.
-    if (!extra.isEmpty()) {
-        static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
-        tls.setCaCertificates(system + extra);
-    }
+    if (!extra.isEmpty())
+        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     return tls;
 }
