@@ -7,6 +7,7 @@
 
 #include "benches.h"
 #include "benchsettings.h"
+#include "eventwait.h"
 #include "moreservers.h"
 #include "resulttable.h"
 #include "serviceprocess.h"
@@ -15,13 +16,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QTimer>
 
 #include <cstdio>
-#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -119,28 +117,6 @@ private:
     int others = 0;
     int failed = 0;
 };
-
-// Runs the event loop (the relay lives in it, and passes bytes on as soon
-// as they come) until `done` or the time is up.
-bool waitUntil(const std::function<bool()> &done, int msec)
-{
-    if (done())
-        return true;
-    QElapsedTimer timer;
-    timer.start();
-    QEventLoop loop;
-    QTimer look;
-    look.setInterval(10);
-    bool reached = false;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        reached = done();
-        if (reached || timer.elapsed() > msec)
-            loop.quit();
-    });
-    look.start();
-    loop.exec();
-    return reached;
-}
 
 void idle(int msec)
 {

@@ -84,8 +84,6 @@ class CtlTest : public QObject
 private:
     QTemporaryDir folder;
     TestService service;
-    QString serviceHost;
-    QString serviceCertificate;
     QScopedPointer<TlsTestServer> testServer;
 
     QString settingsFile() const { return folder.filePath(QStringLiteral("setting.ini")); }
@@ -139,7 +137,7 @@ private:
     bool useService()
     {
         QFile::remove(settingsFile());
-        return DemoSettings::write(settingsFile(), serviceHost, serviceCertificate).isEmpty();
+        return DemoSettings::write(settingsFile(), service.host(), service.certificatePath()).isEmpty();
     }
 
     // The in-process test server, answering every query with `reply`; the
@@ -173,8 +171,6 @@ private slots:
             QSKIP(TestService::unavailableText());
         const QString problem = service.open();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        serviceHost = service.host();
-        serviceCertificate = service.certificatePath();
     }
 
     void cleanup()

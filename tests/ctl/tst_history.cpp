@@ -79,8 +79,6 @@ class HistoryEndToEndTest : public QObject
 private:
     QTemporaryDir folder;
     TestService service;
-    QString serviceHost;
-    QString serviceCertificate;
 
     QString path(const QString &name) const { return folder.filePath(name); }
 
@@ -99,7 +97,7 @@ private:
 
     bool writeSettings(const QString &file)
     {
-        if (!DemoSettings::write(file, serviceHost, serviceCertificate).isEmpty())
+        if (!DemoSettings::write(file, service.host(), service.certificatePath()).isEmpty())
             return false;
         QSettings settings(file, QSettings::IniFormat);
         StringCipher cipher(quint64(machineKeyFromAddress(firstHardwareAddress())));
@@ -119,8 +117,6 @@ private slots:
             QSKIP("no network hardware address, so no machine key for the settings file");
         const QString problem = service.open();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        serviceHost = service.host();
-        serviceCertificate = service.certificatePath();
     }
 
     void cleanupTestCase()

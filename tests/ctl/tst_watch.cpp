@@ -138,8 +138,6 @@ class WatchTest : public QObject
 private:
     QTemporaryDir folder;
     TestService service;
-    QString serviceHost;
-    QString serviceCertificate;
 
     QString path(const QString &name) const { return folder.filePath(name); }
 
@@ -147,7 +145,7 @@ private:
     bool writeAuthorities()
     {
         QFile out(path(QStringLiteral("authorities.pem")));
-        QFile own(serviceCertificate);
+        QFile own(service.certificatePath());
         QFile receivers(QStringLiteral(TEST_DATA_DIR "/localhost.crt"));
         return out.open(QIODevice::WriteOnly) && own.open(QIODevice::ReadOnly) && receivers.open(QIODevice::ReadOnly)
             && out.write(own.readAll() + '\n' + receivers.readAll()) > 0;
@@ -220,8 +218,6 @@ private slots:
         // Its servers start at once (a named one must too).
         const QString problem = service.open();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        serviceHost = service.host();
-        serviceCertificate = service.certificatePath();
         QVERIFY(writeAuthorities());
     }
 
@@ -240,13 +236,13 @@ private slots:
 
         // North Fort runs, as a run of this test before may have left it off.
         const QString direct = path(QStringLiteral("direct.ini"));
-        QVERIFY(writeSettings(direct, serviceHost));
+        QVERIFY(writeSettings(direct, service.host()));
         if (ctl(direct, {QStringLiteral("status"), NorthFort}) != 0) {
             ctl(direct, {QStringLiteral("start"), NorthFort});
             QTRY_COMPARE_WITH_TIMEOUT(ctl(direct, {QStringLiteral("status"), NorthFort}), 0, patienceMs);
         }
 
-        TcpRelay relay(quint16(serviceHost.section(QLatin1Char(':'), -1).toUInt()));
+        TcpRelay relay(quint16(service.host().section(QLatin1Char(':'), -1).toUInt()));
         QVERIFY(relay.listen());
         const QString all = path(QStringLiteral("all.ini"));
         MachineCipher cipher;

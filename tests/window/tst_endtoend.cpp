@@ -103,8 +103,6 @@ class EndToEndTest : public QObject
 private:
     QTemporaryDir settingsFolder;
     TestService service;
-    QString serviceHost;
-    QString serviceCertificate;
 
     QString settingsFile() const { return settingsFolder.filePath(QStringLiteral("setting.ini")); }
 
@@ -139,14 +137,12 @@ private slots:
             QSKIP(TestService::unavailableText());
         const QString problem = service.open({QStringLiteral("--start-delay-ms"), QString::number(StartDelayMs)});
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        serviceHost = service.host();
-        serviceCertificate = service.certificatePath();
     }
 
     void init()
     {
         QFile::remove(settingsFile());
-        QVERIFY(DemoSettings::write(settingsFile(), serviceHost, serviceCertificate).isEmpty());
+        QVERIFY(DemoSettings::write(settingsFile(), service.host(), service.certificatePath()).isEmpty());
     }
 
     void cleanupTestCase()
@@ -165,13 +161,13 @@ private slots:
             settings.setValue(QStringLiteral("Main/cmd"),
                               QStringList {QStringLiteral("status"), QStringLiteral("say hi")});
         }
-        const QString relativeCertificate = QDir::current().relativeFilePath(serviceCertificate);
-        QVERIFY(DemoSettings::write(settingsFile(), serviceHost, relativeCertificate).isEmpty());
+        const QString relativeCertificate = QDir::current().relativeFilePath(service.certificatePath());
+        QVERIFY(DemoSettings::write(settingsFile(), service.host(), relativeCertificate).isEmpty());
         {
             QSettings settings(settingsFile(), QSettings::IniFormat);
             QCOMPARE(settings.value(QStringLiteral("Main/cacert")).toString(),
-                     QFileInfo(serviceCertificate).absoluteFilePath());
-            QCOMPARE(settings.value(QStringLiteral("Main/host")).toString(), serviceHost);
+                     QFileInfo(service.certificatePath()).absoluteFilePath());
+            QCOMPARE(settings.value(QStringLiteral("Main/host")).toString(), service.host());
         }
 
         MainWindow window;
