@@ -1,6 +1,7 @@
 #include "historyaccess.h"
 
 #include "core/history/historyrecorder.h"
+#include "core/history/historystore.h"
 
 HistoryAccess::HistoryAccess(const QString &path, History::Clock clock, QObject *parent)
     : QObject(parent)
@@ -56,4 +57,10 @@ void HistoryAccess::waitForWrites(HistoryRecorder *writer)
 {
     if (writer)
         writer->flush();
+}
+
+void HistoryAccess::loadDriver()
+{
+    // Here, on the GUI thread, rather than on the reading thread.
+    HistoryStore::loadDriver();
 }

@@ -35,6 +35,7 @@ public:
     template<typename Result>
     void read(std::function<Result(const QString &path)> work, std::function<void(const Result &)> done)
     {
+        loadDriver();
         HistoryRecorder *writer = recorder.get();
         // The destructor waits for the reading, so `this` outlives it.
         readers.start([this, writer, work, done] {
@@ -56,6 +57,7 @@ signals:
 private:
     HistoryRecorder &writer();
     static void waitForWrites(HistoryRecorder *writer);
+    static void loadDriver();
 
     const QString file;
     const History::Clock clock;

@@ -22,52 +22,57 @@ HistoryRecorder::HistoryRecorder(const QString &path, History::Clock clock, Warn
     : path(path)
     , clock(std::move(clock))
     , warning(warning ? std::move(warning) : Warning(warnThroughQt))
-    , worker([this] { run(); })
-{ }
+    , worker(QThread::create([this] { run(); }))
+{
+    HistoryStore::loadDriver();
+    worker->start();
+}
 
 HistoryRecorder::~HistoryRecorder()
 {
     {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const QMutexLocker lock(&mutex);
         stopping = true;
     }
-    wake.notify_one();
-    worker.join();
+    wake.wakeOne();
+    worker->wait();
 }
 
 void HistoryRecorder::record(const History::StatusSample &sample)
 {
     {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const QMutexLocker lock(&mutex);
         statuses.append(sample);
         ++queued;
     }
-    wake.notify_one();
+    wake.wakeOne();
 }
 
 void HistoryRecorder::record(const History::ResourceSample &sample)
 {
     {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const QMutexLocker lock(&mutex);
         resources.append(sample);
         ++queued;
     }
-    wake.notify_one();
+    wake.wakeOne();
 }
 
 void HistoryRecorder::flush()
 {
-    std::unique_lock<std::mutex> lock(mutex);
+    const QMutexLocker lock(&mutex);
     const quint64 wanted = queued;
-    written.wait(lock, [&] { return done >= wanted; });
+    while (done < wanted)
+        written.wait(&mutex);
 }
 
 void HistoryRecorder::run()
 {
     HistoryStore store(path);
-    std::unique_lock<std::mutex> lock(mutex);
+    QMutexLocker lock(&mutex);
     for (;;) {
-        wake.wait(lock, [this] { return stopping || !statuses.isEmpty() || !resources.isEmpty(); });
+        while (!stopping && statuses.isEmpty() && resources.isEmpty())
+            wake.wait(&mutex);
         if (statuses.isEmpty() && resources.isEmpty())
             return;
         const QList<History::StatusSample> takenStatuses = std::exchange(statuses, {});
@@ -75,9 +80,9 @@ void HistoryRecorder::run()
         const quint64 taken = queued;
         lock.unlock();
         writeBatch(store, takenStatuses, takenResources);
-        lock.lock();
+        lock.relock();
         done = taken;
-        written.notify_all();
+        written.wakeAll();
     }
 }
 

@@ -3,12 +3,13 @@
 #include "core/history/historysample.h"
 
 #include <QList>
+#include <QMutex>
 #include <QString>
+#include <QThread>
+#include <QWaitCondition>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 // The front that programs record through: record() only queues the sample,
 // and a thread of the recorder's own writes the queue to the history file,
@@ -48,9 +49,9 @@ private:
     const History::Clock clock;
     const Warning warning;
 
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable written;
+    QMutex mutex;
+    QWaitCondition wake;
+    QWaitCondition written;
     QList<History::StatusSample> statuses;
     QList<History::ResourceSample> resources;
     quint64 queued = 0; // batches' worth of record() calls, for flush()
@@ -62,5 +63,11 @@ private:
     bool stopped = false;
     qint64 retryAt = 0;
 
-    std::thread worker; // last: started once everything above is set
+    // Qt's thread and locks, not the standard library's: Qt ends a thread's
+    // own data (such as a regular expression's stack, which the SQL driver's
+    // look-up leaves) on the thread itself when it is a QThread, where for a
+    // thread it merely adopted Windows' Qt does it later on a watcher thread,
+    // and that crashed under Wine; the standard locks on a QThread there made
+    // the process hang as it ended.
+    std::unique_ptr<QThread> worker; // last: started once everything above is set
 };

@@ -81,6 +81,17 @@ QString added(const char *column)
 
 } // namespace
 
+void HistoryStore::loadDriver()
+{
+    static const bool loaded = [] {
+        const QString name = QStringLiteral("valmora-history-driver");
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        QSqlDatabase::removeDatabase(name);
+        return true;
+    }();
+    Q_UNUSED(loaded);
+}
+
 HistoryStore::HistoryStore(const QString &path, int busyTimeoutMsec)
     : file(path)
     , connection(nextConnectionName())

@@ -29,6 +29,13 @@ public:
     static constexpr qint64 rawDays = 14;
     static constexpr qint64 hourlyDays = 400;
 
+    // Loads Qt's SQLite driver, once per program. Call it on the main
+    // thread before the history is used on another: finding the driver
+    // leaves data of the finding thread's own behind, which the MinGW
+    // runtime ends badly on a worker thread (a crash as it ends, or a hang
+    // as the program ends).
+    static void loadDriver();
+
     explicit HistoryStore(const QString &path, int busyTimeoutMsec = 5000);
     ~HistoryStore();
     HistoryStore(const HistoryStore &) = delete;
