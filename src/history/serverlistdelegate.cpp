@@ -63,7 +63,10 @@ void ServerListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->setRenderHint(QPainter::Antialiasing);
     const bool selected = option.state & QStyle::State_Selected;
     const bool stored = index.data(ServerListModel::StoredRole).toBool();
-    QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    // Windows' own style draws a light selection and keeps an item's text
+    // dark; other styles take the highlighted text's colour.
+    const bool lightSelection = style->name() == QLatin1String("windowsvista");
+    QColor text = option.palette.color(selected && !lightSelection ? QPalette::HighlightedText : QPalette::Text);
     if (!stored)
         text = option.palette.color(QPalette::Disabled, QPalette::Text);
     const QFontMetrics metrics(option.font);
