@@ -30,7 +30,7 @@ const QByteArray runningStatus
       R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[]}})";
 const QByteArray resourcesReply = R"({"cpu_proc":11,"mem_proc":22,"players_proc":33,"disk_proc":44})";
 
-// Keeps the warnings said while it lives. The recorder warns on its own
+// Keeps the warnings said while it lives; other messages go on as before. The recorder warns on its own
 // thread, where QTest::ignoreMessage() would match a pattern on that thread
 // and leave it per-thread data that MinGW's runtime ends badly.
 class WarningCatcher
@@ -53,17 +53,19 @@ public:
     }
 
 private:
-    static void handle(QtMsgType type, const QMessageLogContext &, const QString &text)
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
     {
         if (type == QtWarningMsg) {
             const QMutexLocker lock(&mutex);
             caught.append(text);
+        } else if (previous) {
+            previous(type, context, text);
         }
     }
 
     static inline QMutex mutex;
     static inline QStringList caught;
-    QtMessageHandler previous = nullptr;
+    static inline QtMessageHandler previous = nullptr;
 };
 
 } // namespace
