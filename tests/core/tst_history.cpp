@@ -18,6 +18,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
+#include <fstream>
 #include <thread>
 
 using namespace History;
@@ -215,14 +217,18 @@ private slots:
     void damagedFileIsPutAside_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("not SQLite") << QStringLiteral("text");
-        QTest::newRow("cut short") << QStringLiteral("cut");
-        QTest::newRow("another program's") << QStringLiteral("foreign");
+        QTest::addColumn<bool>("heldOpen");
+        QTest::newRow("not SQLite") << QStringLiteral("text") << false;
+        QTest::newRow("cut short") << QStringLiteral("cut") << false;
+        QTest::newRow("another program's") << QStringLiteral("foreign") << false;
+        // Windows renames no open file: the recorder waits for the reading.
+        QTest::newRow("open in a reading for a moment") << QStringLiteral("text") << true;
     }
 
     void damagedFileIsPutAside()
     {
         QFETCH(QString, kind);
+        QFETCH(bool, heldOpen);
         if (kind == QLatin1String("text")) {
             QFile text(file);
             QVERIFY(text.open(QIODevice::WriteOnly));
@@ -262,6 +268,17 @@ private slots:
         }
         QVERIFY(QFileInfo::exists(file));
 
+        // The standard library's file, closed on a thread Qt never sees.
+        std::ifstream reading;
+        std::thread reader;
+        if (heldOpen) {
+            reading.open(QFile::encodeName(file).toStdString(), std::ios::binary);
+            QVERIFY(reading.is_open());
+            reader = std::thread([&reading] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                reading.close();
+            });
+        }
         QStringList warnings;
         {
             HistoryRecorder recorder(
@@ -270,6 +287,8 @@ private slots:
             recorder.flush();
             recorder.record(status(QStringLiteral("after"), Now + 1, Running, 1, 2));
         }
+        if (reader.joinable())
+            reader.join();
         QCOMPARE(warnings.size(), 1);
         const QString aside = file + QStringLiteral(".damaged-20250301-120000");
         QVERIFY2(warnings.constFirst().contains(QDir::toNativeSeparators(aside)), qPrintable(warnings.constFirst()));

@@ -10,6 +10,7 @@ namespace {
 // Busy time-outs in a row before the file counts as locked for good.
 constexpr int busyTries = 3;
 constexpr qint64 retryAfterSeconds = 3600;
+constexpr unsigned long renameRetryMsec = 250;
 
 void warnThroughQt(const QString &text)
 {
@@ -126,6 +127,12 @@ bool HistoryRecorder::ready(HistoryStore &store, qint64 now)
             // The file is closed before it is renamed (Windows keeps open files).
             store.close();
             const QString aside = HistoryFile::putAside(path, now);
+            if (aside.isEmpty() && attempt + 1 < busyTries) {
+                // Windows renames no file that is open, and a reading may
+                // have this one open for a moment.
+                QThread::msleep(renameRetryMsec);
+                continue;
+            }
             if (aside.isEmpty()) {
                 stopRecording(problem, now);
                 return false;
