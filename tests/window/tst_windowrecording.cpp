@@ -30,9 +30,10 @@ const QByteArray runningStatus
       R"("b":{"ip":"10.0.0.5","c_port":"27015"},"p":[]}})";
 const QByteArray resourcesReply = R"({"cpu_proc":11,"mem_proc":22,"players_proc":33,"disk_proc":44})";
 
-// Keeps the warnings said while it lives; other messages go on as before. The recorder warns on its own
-// thread, where QTest::ignoreMessage() would match a pattern on that thread
-// and leave it per-thread data that MinGW's runtime ends badly.
+// Keeps the warnings said while it lives; other messages go on as before.
+// The recorder warns on its own thread, where QTest::ignoreMessage() would
+// match a pattern and leave that thread per-thread data that MinGW's
+// runtime ends badly.
 class WarningCatcher
 {
 public:

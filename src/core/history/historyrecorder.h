@@ -63,11 +63,8 @@ private:
     bool stopped = false;
     qint64 retryAt = 0;
 
-    // Qt's thread and locks, not the standard library's: Qt ends a thread's
-    // own data (such as a regular expression's stack, which the SQL driver's
-    // look-up leaves) on the thread itself when it is a QThread, where for a
-    // thread it merely adopted Windows' Qt does it later on a watcher thread,
-    // and that crashed under Wine; the standard locks on a QThread there made
-    // the process hang as it ended.
+    // A QThread, so that Qt ends the thread's own data on the thread itself;
+    // a std::thread it only adopts has that done later, on Windows by a
+    // watcher thread. The SQL driver is loaded before it starts.
     std::unique_ptr<QThread> worker; // last: started once everything above is set
 };

@@ -31,9 +31,9 @@ public:
 
     // Loads Qt's SQLite driver, once per program. Call it on the main
     // thread before the history is used on another: finding the driver
-    // leaves data of the finding thread's own behind, which the MinGW
-    // runtime ends badly on a worker thread (a crash as it ends, or a hang
-    // as the program ends).
+    // leaves per-thread data (a regular expression's stack) on the thread
+    // that finds it, which the MinGW runtime ends badly on a worker thread:
+    // a crash as the thread ends, or a hang as the program ends.
     static void loadDriver();
 
     explicit HistoryStore(const QString &path, int busyTimeoutMsec = 5000);
