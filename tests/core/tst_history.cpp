@@ -18,8 +18,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <chrono>
-#include <fstream>
 #include <thread>
 
 using namespace History;
@@ -268,27 +266,21 @@ private slots:
         }
         QVERIFY(QFileInfo::exists(file));
 
-        // The standard library's file, closed on a thread Qt never sees.
-        std::ifstream reading;
-        std::thread reader;
-        if (heldOpen) {
-            reading.open(QFile::encodeName(file).toStdString(), std::ios::binary);
-            QVERIFY(reading.is_open());
-            reader = std::thread([&reading] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                reading.close();
-            });
-        }
+        // A reading that has the file open until the recorder pauses to try
+        // the rename again (Windows only refuses it while the file is open).
+        QFile reading(file);
+        if (heldOpen)
+            QVERIFY(reading.open(QIODevice::ReadOnly));
         QStringList warnings;
         {
             HistoryRecorder recorder(
-                file, [] { return Now; }, [&](const QString &text) { warnings << text; });
+                file, [] { return Now; }, [&](const QString &text) { warnings << text; },
+                [&reading] { reading.close(); });
             recorder.record(status(QStringLiteral("after"), Now, Running, 1, 2));
             recorder.flush();
             recorder.record(status(QStringLiteral("after"), Now + 1, Running, 1, 2));
         }
-        if (reader.joinable())
-            reader.join();
+        reading.close();
         QCOMPARE(warnings.size(), 1);
         const QString aside = file + QStringLiteral(".damaged-20250301-120000");
         QVERIFY2(warnings.constFirst().contains(QDir::toNativeSeparators(aside)), qPrintable(warnings.constFirst()));

@@ -19,10 +19,11 @@ void warnThroughQt(const QString &text)
 
 } // namespace
 
-HistoryRecorder::HistoryRecorder(const QString &path, History::Clock clock, Warning warning)
+HistoryRecorder::HistoryRecorder(const QString &path, History::Clock clock, Warning warning, Pause renamePause)
     : path(path)
     , clock(std::move(clock))
     , warning(warning ? std::move(warning) : Warning(warnThroughQt))
+    , renamePause(renamePause ? std::move(renamePause) : Pause([] { QThread::msleep(renameRetryMsec); }))
     , worker(QThread::create([this] { run(); }))
 {
     HistoryStore::loadDriver();
@@ -130,7 +131,7 @@ bool HistoryRecorder::ready(HistoryStore &store, qint64 now)
             if (aside.isEmpty() && attempt + 1 < busyTries) {
                 // Windows renames no file that is open, and a reading may
                 // have this one open for a moment.
-                QThread::msleep(renameRetryMsec);
+                renamePause();
                 continue;
             }
             if (aside.isEmpty()) {

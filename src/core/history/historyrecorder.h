@@ -25,8 +25,13 @@ class HistoryRecorder
 public:
     // Called on the recorder's thread, in Russian; by default Qt's warning output.
     using Warning = std::function<void(const QString &)>;
+    // Waits, on the recorder's thread, before a damaged file's rename is
+    // tried again (Windows renames no file that a reading has open); by
+    // default a quarter of a second.
+    using Pause = std::function<void()>;
 
-    explicit HistoryRecorder(const QString &path, History::Clock clock = History::systemClock(), Warning warning = {});
+    explicit HistoryRecorder(const QString &path, History::Clock clock = History::systemClock(), Warning warning = {},
+                             Pause renamePause = {});
     // Writes what is queued, then ends the thread.
     ~HistoryRecorder();
     HistoryRecorder(const HistoryRecorder &) = delete;
@@ -48,6 +53,7 @@ private:
     const QString path;
     const History::Clock clock;
     const Warning warning;
+    const Pause renamePause;
 
     QMutex mutex;
     QWaitCondition wake;
