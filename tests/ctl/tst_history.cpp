@@ -16,6 +16,7 @@
 #include "machinekeycheck.h"
 #include "patience.h"
 #include "testservice.h"
+#include "watchend.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -55,19 +56,6 @@ qint64 statusSamples(const QString &file)
     if (!query.exec(QStringLiteral("SELECT count(*) FROM status")) || !query.next())
         return 0;
     return query.value(0).toLongLong();
-}
-
-// Ends a watch as a service manager does, and says whether it ended
-// cleanly; Windows has no such signal, so there it is killed.
-bool endWatch(QProcess &watch)
-{
-#ifdef Q_OS_WIN
-    watch.kill();
-    return watch.waitForFinished(patienceMs);
-#else
-    watch.terminate();
-    return watch.waitForFinished(patienceMs) && watch.exitStatus() == QProcess::NormalExit && watch.exitCode() == 0;
-#endif
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "tcprelay.h"
 #include "testservice.h"
 #include "tlstestserver.h"
+#include "watchend.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -189,19 +190,7 @@ private:
                 + QStringList {QStringLiteral("watch"), QStringLiteral("--interval"), QStringLiteral("5")} + arguments);
     }
 
-    // Ends a watch as a service manager does; Windows has no such signal.
-    static void stopWatch(Watcher &watcher)
-    {
-#ifdef Q_OS_WIN
-        watcher.process.kill();
-        QVERIFY(watcher.process.waitForFinished(patienceMs));
-#else
-        watcher.process.terminate();
-        QTRY_VERIFY_WITH_TIMEOUT(watcher.process.state() == QProcess::NotRunning, 5000);
-        QCOMPARE(watcher.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(watcher.process.exitCode(), 0);
-#endif
-    }
+    static void stopWatch(Watcher &watcher) { QVERIFY(endWatch(watcher.process)); }
 
     static QByteArray contents(const QString &file)
     {
